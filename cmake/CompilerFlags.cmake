@@ -1,0 +1,24 @@
+# Flags every target of the tree is built with, on every toolchain.
+add_compile_options(-Wall -Wextra -Werror)
+
+if(WIN32)
+    # Narrow (ANSI) Win32 calls throughout, and no API newer than Windows XP.
+    add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501 NOMINMAX)
+    # One file that runs without the compiler's DLLs beside it.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# Subsystem version of every Windows executable; the i686 release must start on Windows XP.
+set(KALVOR_SUBSYSTEM_VERSION "" CACHE STRING "PE subsystem version of Windows executables (e.g. 5.01)")
+
+# kalvor_windows_subsystem(<target> console|windows)
+function(kalvor_windows_subsystem target kind)
+    if(NOT WIN32)
+        return()
+    endif()
+    if(KALVOR_SUBSYSTEM_VERSION)
+        target_link_options(${target} PRIVATE "-Wl,--subsystem,${kind}:${KALVOR_SUBSYSTEM_VERSION}")
+    else()
+        target_link_options(${target} PRIVATE "-Wl,--subsystem,${kind}")
+    endif()
+endfunction()
