@@ -1,6 +1,6 @@
 // The time-set frames, checked against the device's published example and its check-byte rule.
 // The same source runs natively and, in the Windows build, under Wine.
-#include "TimeFrame.h"
+#include "timeset/TimeFrame.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@ for environ in /proc/[0-9]*/environ; do
     pid=${environ#/proc/}
     pid=${pid%/environ}
     [[ $pid == "$$" ]] && continue
-    if tr '\0' '\n' <"$environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
+    if { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
         echo "left behind: pid $pid $(tr '\0' ' ' </proc/"$pid"/cmdline 2>/dev/null)" >&2
         left=1
     fi
