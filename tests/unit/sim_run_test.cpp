@@ -105,11 +105,13 @@ TEST(SimulatorRun, ReplaysRawBytesFromAFileAsTheyAre) {
         file << std::string("\x1A\x0D\x0A\xF6\x07\x30\xD2", 7);
     }
     std::string error;
-    const std::unique_ptr<RawFileSource> source = RawFileSource::Open(path.string(), error);
-    ASSERT_NE(source, nullptr) << error;
     std::ostringstream out, errors;
-    EXPECT_EQ(RunSimulator(*source, SteppingClock(), {}, out, errors), 0);
-    std::filesystem::remove(path);
+    {
+        const std::unique_ptr<RawFileSource> source = RawFileSource::Open(path.string(), error);
+        ASSERT_NE(source, nullptr) << error;
+        EXPECT_EQ(RunSimulator(*source, SteppingClock(), {}, out, errors), 0);
+    }
+    std::filesystem::remove(path); // once closed: Windows keeps an open file
     EXPECT_EQ(out.str(), "2016-04-12 09:05:29.200  1A 0D 0A     noise    --  rejected: 3 bytes "
                          "outside any frame\n"
                          "2016-04-12 09:05:29.200  F6 07 30 D2  second   30  ok\n");

@@ -16,6 +16,10 @@ std::string Plural(std::size_t count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
+bool IsFieldNumber(int number) {
+    return number >= 1 && number <= kFramesPerSequence;
+}
+
 struct FieldRange {
     bool bcd;
     int lowest;
@@ -76,7 +80,7 @@ const char* VerdictCode(FrameVerdict verdict) {
 const char* FieldName(int fieldNumber) {
     static const char* const kNames[kFramesPerSequence] = {"year", "month",  "day",   "weekday",
                                                            "hour", "minute", "second"};
-    return fieldNumber >= 1 && fieldNumber <= kFramesPerSequence ? kNames[fieldNumber - 1] : "";
+    return IsFieldNumber(fieldNumber) ? kNames[fieldNumber - 1] : "";
 }
 
 FrameDecoder::FrameDecoder(int silenceLimitMs) : m_silenceLimitMs(silenceLimitMs) {}
@@ -133,7 +137,7 @@ void FrameDecoder::ReportPending(const std::string& why, std::vector<DecodedFram
     report.m_arrival = m_lastArrival;
     report.m_bytes = m_frame;
     report.m_verdict = FrameVerdict::Truncated;
-    if (m_frame.size() > 1 && FieldName(m_frame[1])[0] != '\0') {
+    if (m_frame.size() > 1 && IsFieldNumber(m_frame[1])) {
         report.m_fieldNumber = m_frame[1];
     }
     report.m_detail = "truncated after " + Plural(m_frame.size(), "byte") + ": " + why;
@@ -161,7 +165,7 @@ void FrameDecoder::CompleteFrame(std::vector<DecodedFrame>& out) {
     const std::uint8_t value = report.m_bytes[2];
     const std::uint8_t check = report.m_bytes[3];
 
-    if (FieldName(field)[0] == '\0') {
+    if (!IsFieldNumber(field)) {
         report.m_verdict = FrameVerdict::BadFieldNumber;
         report.m_detail = "field number " + Hex(field) + " is not 1 to 7";
     } else {
