@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteSource.h"
+#include "FrameDecoder.h"
 #include "timeset/LocalInstant.h"
 
 #include <functional>
@@ -10,8 +11,9 @@
 using LocalClock = std::function<LocalInstant()>;
 
 struct RunOptions {
-    bool json = false;          // JSON lines instead of lines for people
-    int silenceLimitMs = 100;   // a frame quiet for longer is truncated
+    bool json = false; // JSON lines instead of lines for people
+    int silenceLimitMs =
+        FrameDecoder::kDefaultSilenceLimitMs; // a frame quiet for longer is truncated
     int stopAfterSequences = 0; // stop after this many complete sequences; 0 runs to the end
 };
 
