@@ -1,0 +1,112 @@
+#include "CommandLine.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+bool ParseCount(const char* text, int lowest, int highest, int& value) {
+    const char* end = text + std::strlen(text);
+    const auto [stop, failure] = std::from_chars(text, end, value);
+    return failure == std::errc() && stop == end && value >= lowest && value <= highest;
+}
+
+} // namespace
+
+const char* UsageText() {
+    return R"(usage: kalvor-sim [--json] [--sequences N] [--silence-ms MS] --replay FILE
+       kalvor-sim [--json] [--sequences N] [--silence-ms MS] --hex FILE|-
+       kalvor-sim --help | --version
+
+A simulated clock device: it takes the bytes that set a device's clock, checks every frame
+(start byte 0xF6, field number 1 to 7, check byte, value range), sets its own clock from the
+frames it accepts, and tells, after each complete sequence of seven frames (year to second), the
+device clock and its error against the computer's local clock. Arrival times are the computer's
+local time when the bytes were read.
+
+Input:
+  --replay FILE     replay captured bytes from FILE, as they are
+  --hex FILE|-      replay bytes written as hex text ("F6 01 16 F2"), one chunk per line,
+                    '#' starts a comment; "-" reads standard input
+  --port N|DEVICE   a serial port: not available in this build yet
+
+Options:
+  --json            one JSON object per line instead of text (keys below)
+  --sequences N     stop after N complete sequences
+  --silence-ms MS   a frame whose next byte comes more than MS ms later is truncated
+                    (default 100; a frame takes 4.2 ms at 9600 baud, frames come 200 ms apart)
+  --help            this text
+  --version         the version
+
+Output, one line per frame (arrival, bytes, field, value, "ok" or why it was rejected), per run
+of noise, and per end of a sequence. With --json, one object per line; times are local time as
+"YYYY-MM-DDTHH:MM:SS.mmm":
+  frames, noise: "type" ("frame" or "noise"), "arrival" (of the last byte), "bytes" (hex),
+    "field" and "name" (when the second byte is a field number), "value" (decimal, when
+    accepted; the year's two digits), "status" ("ok" or "rejected"), "reason" ("noise",
+    "truncated", "field_number", "check_byte", "not_bcd", "out_of_range", "day_not_in_month")
+    and "detail" (in words) when rejected
+  sequences: "type" ("sequence"), "arrival", "complete" (true or false), "frames" (accepted in
+    order); when complete "device" (the device clock at the seconds frame's arrival),
+    "weekday" (0 Sunday), "weekday_matches_date", "computer" (the local time then) and
+    "error_ms" (device minus computer); when incomplete "detail"
+
+Exit status: 0 the input ended or N sequences came, 1 the input could not be read, 2 usage.
+)";
+}
+
+CommandLine ParseCommandLine(int argc, const char* const argv[]) {
+    CommandLine command;
+    auto fail = [&command](const std::string& error) {
+        command.m_action = CommandLine::Action::UsageError;
+        command.m_error = error;
+        return command;
+    };
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        const bool takesValue = option == "--replay" || option == "--hex" || option == "--port" ||
+                                option == "--sequences" || option == "--silence-ms";
+        if (takesValue && value == nullptr) {
+            return fail(option + " needs a value");
+        }
+        if (option == "--help" || option == "-h") {
+            command.m_action = CommandLine::Action::Help;
+            return command;
+        }
+        if (option == "--version") {
+            command.m_action = CommandLine::Action::Version;
+            return command;
+        }
+        if (option == "--json") {
+            command.m_options.json = true;
+        } else if (option == "--replay") {
+            command.m_replayPath = value;
+        } else if (option == "--hex") {
+            command.m_hexPath = value;
+        } else if (option == "--sequences") {
+            if (!ParseCount(value, 1, 1'000'000, command.m_options.stopAfterSequences)) {
+                return fail(std::string("--sequences: \"") + value + "\" is not a count from 1");
+            }
+        } else if (option == "--silence-ms") {
+            if (!ParseCount(value, 1, 60'000, command.m_options.silenceLimitMs)) {
+                return fail(std::string("--silence-ms: \"") + value +
+                            "\" is not a number of milliseconds from 1 to 60000");
+            }
+        } else if (option == "--port" || option[0] != '-') {
+            return fail("serial ports are not available in this build yet (asked for " +
+                        std::string(option == "--port" ? value : option) +
+                        "); replay captured bytes with --replay FILE or --hex FILE");
+        } else {
+            return fail("unknown option " + option);
+        }
+        if (takesValue) {
+            ++i;
+        }
+    }
+    if (command.m_replayPath.empty() == command.m_hexPath.empty()) {
+        return fail("give one input: --replay FILE or --hex FILE");
+    }
+    return command;
+}

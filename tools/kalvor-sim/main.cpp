@@ -1,0 +1,48 @@
+// kalvor-sim: a simulated clock device. See UsageText() for what it does.
+#include "CommandLine.h"
+#include "ReplaySources.h"
+#include "platform/LocalTime.h"
+
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+int main(int argc, char* argv[]) {
+    const CommandLine command = ParseCommandLine(argc, argv);
+    switch (command.m_action) {
+    case CommandLine::Action::Help:
+        std::cout << UsageText();
+        return 0;
+    case CommandLine::Action::Version:
+        std::cout << "kalvor-sim " KALVOR_VERSION "\n";
+        return 0;
+    case CommandLine::Action::UsageError:
+        std::cerr << "kalvor-sim: " << command.m_error << "\n(kalvor-sim --help tells more)\n";
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+
+    std::unique_ptr<ByteSource> source;
+    std::ifstream hexFile;
+    if (!command.m_replayPath.empty()) {
+        std::string error;
+        source = RawFileSource::Open(command.m_replayPath, error);
+        if (!source) {
+            std::cerr << "kalvor-sim: " << error << '\n';
+            return 1;
+        }
+    } else if (command.m_hexPath == "-") {
+        source = std::make_unique<HexTextSource>(std::cin, "standard input");
+    } else {
+        hexFile.open(command.m_hexPath);
+        if (!hexFile) {
+            std::cerr << "kalvor-sim: cannot open " << command.m_hexPath << '\n';
+            return 1;
+        }
+        source = std::make_unique<HexTextSource>(hexFile, command.m_hexPath);
+    }
+
+    const LocalClock clock = [] { return ToLocalInstant(platform::ReadLocalTime()); };
+    return RunSimulator(*source, clock, command.m_options, std::cout, std::cerr);
+}
