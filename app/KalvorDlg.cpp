@@ -21,15 +21,16 @@ CKalvorDlg::CKalvorDlg(ClockSource readClock)
 
 CKalvorDlg::~CKalvorDlg() = default;
 
+const MessageMapEntry CKalvorDlg::s_messageMap[] = {
+    MapMessage(WM_SYSCOMMAND, &CKalvorDlg::OnSysCommand),
+    MapMessage(WM_PAINT, &CKalvorDlg::OnPaint),
+    MapMessage(WM_QUERYDRAGICON, &CKalvorDlg::OnQueryDragIcon),
+    // The port list's selection change and the set-time click come here.
+    MapMessage(WM_TIMER, &CKalvorDlg::OnTimer),
+};
+
 MessageMap CKalvorDlg::GetMessageMap() const {
-    static const MessageMapEntry map[] = {
-        MapMessage(WM_SYSCOMMAND, &CKalvorDlg::OnSysCommand),
-        MapMessage(WM_PAINT, &CKalvorDlg::OnPaint),
-        MapMessage(WM_QUERYDRAGICON, &CKalvorDlg::OnQueryDragIcon),
-        // The port list's selection change and the set-time click come here.
-        MapMessage(WM_TIMER, &CKalvorDlg::OnTimer),
-    };
-    return map;
+    return s_messageMap;
 }
 
 void CKalvorDlg::DoDataExchange(CDataExchange* pDX) {

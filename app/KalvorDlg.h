@@ -28,6 +28,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    static const MessageMapEntry s_messageMap[];
     MessageMap GetMessageMap() const override;
 
     void InitControls();

@@ -55,7 +55,10 @@ inline const MessageMapEntry* FindMapEntry(MessageMap map, UINT message, WPARAM 
     return nullptr;
 }
 
-// What every object that receives messages or commands through a map derives from.
+// What every object that receives messages or commands through a map derives from. A class with
+// a map of its own keeps it as a static data member, s_messageMap, defined beside its handlers:
+// it is built once before WinMain runs, so no function-local static (and no thread-safe guard,
+// with the threading library it would bring in) is needed.
 class CCmdTarget {
 public:
     CCmdTarget() = default;

@@ -14,11 +14,12 @@ CWinApp::~CWinApp() {
     }
 }
 
+const MessageMapEntry CWinApp::s_messageMap[] = {
+    MapCommand(ID_HELP, 0, &CWinApp::OnHelp),
+};
+
 MessageMap CWinApp::GetMessageMap() const {
-    static const MessageMapEntry map[] = {
-        MapCommand(ID_HELP, 0, &CWinApp::OnHelp),
-    };
-    return map;
+    return s_messageMap;
 }
 
 bool CWinApp::OnCommand(UINT commandId, UINT notifyCode) {

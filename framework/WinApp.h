@@ -35,6 +35,7 @@ public:
     DWORD m_dwRestartManagerSupportFlags = 0;
 
 protected:
+    static const MessageMapEntry s_messageMap[];
     MessageMap GetMessageMap() const override;
     // No help file is shipped: the Help command has nothing to open.
     void OnHelp() {}

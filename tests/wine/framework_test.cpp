@@ -33,15 +33,8 @@ public:
     int m_markerRounds = 0;
 
 protected:
-    MessageMap GetMessageMap() const override {
-        static const MessageMapEntry map[] = {
-            MapMessage(WM_SYSCOMMAND, &FrameworkProbe::OnSysCommand),
-            MapCommand(IDC_PORT_LIST, CBN_SELCHANGE, &FrameworkProbe::OnSelectionChange),
-            MapCommand(IDC_SET_TIME, BN_CLICKED, &FrameworkProbe::OnClick),
-            MapMessage(kMarker, &FrameworkProbe::OnMarker),
-        };
-        return map;
-    }
+    static const MessageMapEntry s_messageMap[];
+    MessageMap GetMessageMap() const override;
     void DoDataExchange(CDataExchange* pDX) override {
         DDX_Control(pDX, IDC_PORT_LIST, m_list);
         DDX_CBIndex(pDX, IDC_PORT_LIST, m_index);
@@ -72,6 +65,17 @@ protected:
 private:
     Script m_script;
 };
+
+const MessageMapEntry FrameworkProbe::s_messageMap[] = {
+    MapMessage(WM_SYSCOMMAND, &FrameworkProbe::OnSysCommand),
+    MapCommand(IDC_PORT_LIST, CBN_SELCHANGE, &FrameworkProbe::OnSelectionChange),
+    MapCommand(IDC_SET_TIME, BN_CLICKED, &FrameworkProbe::OnClick),
+    MapMessage(kMarker, &FrameworkProbe::OnMarker),
+};
+
+MessageMap FrameworkProbe::GetMessageMap() const {
+    return s_messageMap;
+}
 
 } // namespace
 
