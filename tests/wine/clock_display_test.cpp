@@ -1,0 +1,138 @@
+// The clock display of the main dialog with a clock the test sets. Compiled with the execution
+// character set CP936, as the program is.
+#include "DialogProbe.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kWeekdays[7] = {"星期日", "星期一", "星期二", "星期三",
+                                  "星期四", "星期五", "星期六"};
+
+platform::LocalTime At(int year, int month, int day, int weekday, int hour, int minute,
+                       int second) {
+    return {year, month, weekday, day, hour, minute, second, 0};
+}
+
+// A clock that reads what the test set, and counts the readings.
+struct FakeClock {
+    platform::LocalTime now{};
+    int reads = 0;
+    ClockSource Source() {
+        return [this] {
+            ++reads;
+            return now;
+        };
+    }
+};
+
+// Runs the dialog with the clock at `start` and the Chinese weekday names set after
+// initialisation (this test program has no settings file beside it), then the script.
+void RunDialog(FakeClock& clock, const platform::LocalTime& start,
+               const std::function<void(KalvorDlgProbe&)>& script) {
+    clock.now = start;
+    bool ran = false;
+    KalvorDlgProbe dialog(clock.Source(), [&](KalvorDlgProbe& probe) {
+        probe.SetWeekdayNames(kWeekdays);
+        probe.Tick(TIMER_REFRESH);
+        script(probe);
+        ran = true;
+    });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_TRUE(ran) << "the dialog did not run its script";
+}
+
+} // namespace
+
+TEST(ClockDisplay, FormatsDateAndTime) {
+    FakeClock clock;
+    RunDialog(clock, At(2016, 3, 5, 6, 9, 5, 30), [&](KalvorDlgProbe& dialog) {
+        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-03-05");
+        EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), " 9:05:30") << "a blank, not a zero, before 9";
+        EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "星期六");
+
+        clock.now = At(2016, 3, 5, 6, 23, 59, 7);
+        dialog.Tick(TIMER_CLOCK);
+        EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), "23:59:07");
+        EXPECT_EQ(dialog.Snapshot(), (TimeSnapshot{2016, 3, 5, 6, 23, 59, 7}));
+    });
+}
+
+TEST(ClockDisplay, TimeTickChangesOnlyTheTimeLabel) {
+    FakeClock clock;
+    RunDialog(clock, At(2016, 4, 12, 2, 10, 0, 0), [&](KalvorDlgProbe& dialog) {
+        clock.now = At(2016, 4, 13, 3, 10, 0, 1); // the date changed: only a full refresh shows it
+        const int reads = clock.reads;
+        dialog.Tick(TIMER_CLOCK);
+        EXPECT_EQ(clock.reads, reads + 1);
+        EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), "10:00:01");
+        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-04-12");
+        EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "星期二");
+        // ...but the snapshot, which the time-set frames send, has the whole reading.
+        EXPECT_EQ(dialog.Snapshot(), (TimeSnapshot{2016, 4, 13, 3, 10, 0, 1}));
+
+        dialog.Tick(TIMER_REFRESH);
+        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-04-13");
+        EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "星期三");
+    });
+}
+
+TEST(ClockDisplay, EveryTickReadingMidnightRunsFullRefresh) {
+    FakeClock clock;
+    RunDialog(clock, At(2016, 3, 5, 6, 23, 59, 59), [&](KalvorDlgProbe& dialog) {
+        clock.now = At(2016, 3, 6, 0, 0, 0, 0);
+        const int reads = clock.reads;
+        dialog.Tick(TIMER_CLOCK);
+        EXPECT_EQ(clock.reads, reads + 2) << "the full refresh reads the clock again";
+        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-03-06");
+        EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "星期日") << "Sunday's name on a Sunday";
+        EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), " 0:00:00");
+
+        // A second tick in the same second refreshes everything again.
+        dialog.SetLabel(IDC_DATE_TEXT, "stale");
+        dialog.SetLabel(IDC_WEEKDAY_TEXT, "stale");
+        dialog.Tick(TIMER_CLOCK);
+        EXPECT_EQ(clock.reads, reads + 4);
+        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-03-06");
+        EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "星期日");
+    });
+}
+
+TEST(ClockDisplay, TickThatMissesMidnightLeavesDateToRefreshTimer) {
+    FakeClock clock;
+    RunDialog(clock, At(2016, 12, 31, 6, 23, 59, 59), [&](KalvorDlgProbe& dialog) {
+        clock.now = At(2017, 1, 1, 0, 0, 0, 1);
+        dialog.Tick(TIMER_CLOCK);
+        EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), " 0:00:01");
+        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-12-31");
+        dialog.Tick(TIMER_REFRESH);
+        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2017-01-01");
+        EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "星期日");
+    });
+}
+
+TEST(ClockDisplay, EmptyWeekdayNameLeavesLabelEmpty) {
+    FakeClock clock;
+    RunDialog(clock, At(2016, 3, 7, 1, 12, 30, 0), [&](KalvorDlgProbe& dialog) {
+        std::string names[7] = {kWeekdays[0], "",           kWeekdays[2], kWeekdays[3],
+                                kWeekdays[4], kWeekdays[5], kWeekdays[6]};
+        dialog.SetWeekdayNames(names);
+        dialog.Tick(TIMER_REFRESH);
+        EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "");
+        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-03-07");
+        EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), "12:30:00");
+    });
+}
+
+TEST(ClockDisplay, OtherTimerNumbersChangeNothing) {
+    FakeClock clock;
+    RunDialog(clock, At(2016, 3, 5, 6, 8, 0, 0), [&](KalvorDlgProbe& dialog) {
+        clock.now = At(2017, 6, 6, 2, 9, 9, 9);
+        const int reads = clock.reads;
+        dialog.Tick(4);
+        dialog.Tick(0);
+        EXPECT_EQ(clock.reads, reads);
+        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-03-05");
+        EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), " 8:00:00");
+    });
+}
