@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <set>
 #include <thread>
 
@@ -63,6 +64,7 @@ TEST(SerialLinkLoss, IsReportedOnceAndTheMonitorCarriesOn) {
     EXPECT_EQ(WriteFailures(reports), 1u);
     std::set<std::string> distinct;
     for (const Report& report : reports.All()) {
+        std::cout << "[ report   ] " << OperationOf(report) << "\n";
         EXPECT_TRUE(distinct.insert(report.text).second) << "shown twice:\n" << report.text;
         EXPECT_NE(report.text.find("\nPort: 3\n"), std::string::npos);
     }

@@ -1,5 +1,5 @@
 // The far end natively: the controlling side of a pseudo-terminal.
-#include "../FarEnd.h"
+#include "tests/serial/support/FarEnd.h"
 
 #include "platform/CommPort.h"
 #include "platform/posix/UniqueFd.h"
