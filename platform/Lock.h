@@ -4,8 +4,8 @@
 
 namespace platform {
 
-// A lock between threads (Win32: a critical section). Initialised by the constructor and deleted
-// by the destructor, once each; not recursive across objects, re-entrant on Win32 only.
+// A lock between threads (Win32: a critical section, POSIX: a mutex). Initialised by the
+// constructor and deleted by the destructor, once each. A thread must not enter it twice.
 class Lock {
 public:
     Lock();

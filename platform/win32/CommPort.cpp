@@ -61,7 +61,9 @@ std::string DefaultPortDevice(int portNumber) {
 }
 
 // The event wait has a record of its own, apart from the write's and the read's: it may still be
-// pending while they run, and one record must never serve two operations at once.
+// pending while they run, and one record must never serve two operations at once. The event wait's
+// fields are written by the thread that arms the wait (a port's monitor), the rest by the thread
+// that opens the port, and never both at once.
 struct CommPort::State {
     UniqueHandle port;
     Overlapped write;

@@ -182,8 +182,11 @@ TEST(SerialPort, OffersEveryReceivedByteToTheOwnerAndNothingElse) {
     }
     EXPECT_LE(portEvents, sent.size());
 
-    // Then the line is idle, and so is the port: no notification, nothing sent, no report.
+    // Then the line is idle, and so is the port: no notification, nothing sent, no report, and
+    // no CPU to speak of (a spinning monitor would take the whole second).
+    const double cpuBefore = ProcessCpuSeconds();
     const auto extra = fixture.owner.Take(1000);
+    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.5);
     EXPECT_FALSE(extra.has_value()) << "notification " << std::hex << extra->message;
     EXPECT_TRUE(line.ReadUntilQuiet(200).empty());
     EXPECT_TRUE(fixture.reports.All().empty());
