@@ -1,0 +1,153 @@
+#pragma once
+
+#include "platform/Event.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// Port events, as bits of an event mask.
+inline constexpr std::uint32_t kEventRxChar = 0x0001; // a byte was received
+inline constexpr std::uint32_t kEventRxFlag = 0x0002; // the event character was received
+inline constexpr std::uint32_t kEventCts = 0x0008;    // CTS changed
+inline constexpr std::uint32_t kEventBreak = 0x0040;  // a break was received
+inline constexpr std::uint32_t kEventError = 0x0080;  // a line error occurred
+inline constexpr std::uint32_t kEventRing = 0x0100;   // the ring indicator is on
+
+// Purge flags: abort pending writes and reads, clear the output and the input queue.
+inline constexpr std::uint32_t kPurgeTxAbort = 0x0001;
+inline constexpr std::uint32_t kPurgeRxAbort = 0x0002;
+inline constexpr std::uint32_t kPurgeTxClear = 0x0004;
+inline constexpr std::uint32_t kPurgeRxClear = 0x0008;
+inline constexpr std::uint32_t kPurgeAll = 0x000F;
+
+// Time limits of a port's transfers, in milliseconds. A write of n bytes ends after at most
+// writeTotalMultiplier * n + writeTotalConstant; a read of n bytes after
+// readTotalMultiplier * n + readTotalConstant (0 and 0: no limit).
+struct CommTimeouts {
+    std::uint32_t readInterval = 0;
+    std::uint32_t readTotalMultiplier = 0;
+    std::uint32_t readTotalConstant = 0;
+    std::uint32_t writeTotalMultiplier = 0;
+    std::uint32_t writeTotalConstant = 0;
+};
+
+// A port's line settings (speed, framing, flow control) in the platform's own record: a DCB on
+// Win32, a termios record and the RTS line on POSIX.
+class LineSettings {
+public:
+    // RTS held on while the port is open.
+    void EnableRts();
+
+    // The platform's record, for the backend of this layer.
+    void* Native() { return m_native; }
+    const void* Native() const { return m_native; }
+
+private:
+    // Room for the platform's record, which this header does not name.
+    alignas(8) std::byte m_native[128] = {};
+};
+
+// Applies a line definition such as "baud=9600 parity=N data=8 stop=1" to the record. Flow
+// control that the definition does not name is turned off. False, with the system's error, when
+// the definition is not understood.
+bool BuildLineSettings(const char* definition, LineSettings& settings);
+
+// The record of a port's event wait. Its event is the port event: signalled when the wait ends,
+// because events occurred or because it failed. On POSIX the port event is the port itself
+// turning readable; the record then names the port to watch.
+class IoRecord {
+public:
+    // Creates the port event, or resets it and forgets any port watched before.
+    bool Prepare() {
+        m_watchedPort = -1;
+        return m_portEvent.CreateOrReset();
+    }
+    Event& PortEvent() { return m_portEvent; }
+    void Close() { m_portEvent.Close(); }
+
+    // POSIX: the descriptor whose readiness is the port event; -1 while no wait is armed.
+    std::intptr_t WatchedPort() const { return m_watchedPort; }
+    void Watch(std::intptr_t port) { m_watchedPort = port; }
+
+private:
+    Event m_portEvent;
+    std::intptr_t m_watchedPort = -1; // written by the thread that arms the wait
+};
+
+// How the start of an overlapped operation went.
+enum class IoStart {
+    Completed,      // done at once
+    Pending,        // goes on; the record's port event is signalled when it ends
+    AlreadyPending, // an event wait of the port was already under way and still is
+    Failed,         // refused; the system's error tells why
+};
+
+// How a transfer ended, once waited for.
+enum class Transfer {
+    Done,             // the transfer ended (a time-out counts as done)
+    StartFailed,      // it could not be started; the system's error tells why
+    CompletionFailed, // it started but failed while under way
+};
+
+// Says which device stands for port n: on POSIX a terminal path (the default is
+// "/dev/ttyS<n-1>"), on Win32 a device name (the default is "\\.\COM<n>", which opens COM10 and
+// above as well as COM1). Set it before the port is opened; an empty path restores the default.
+void SetPortDevice(int portNumber, const std::string& path);
+// The device that stands for port n now, and the one that does when none was set.
+std::string PortDevice(int portNumber);
+std::string DefaultPortDevice(int portNumber);
+
+// One serial port, opened by number for exclusive overlapped use, and released by Close() or
+// the destructor. Every call that fails returns false (or Failed) and leaves the system's error
+// for LastSystemError(). The calls are not thread-safe; callers serialise them (the monitor's
+// event wait excepted, which another thread never touches while it is armed).
+class CommPort {
+public:
+    CommPort();
+    ~CommPort();
+    CommPort(const CommPort&) = delete;
+    CommPort& operator=(const CommPort&) = delete;
+
+    // Opens the device of port n. False when it is absent or in use; no port is held then.
+    bool Open(int portNumber);
+    void Close();
+    bool IsOpen() const;
+
+    bool SetTimeouts(const CommTimeouts& timeouts);
+    bool SetEventMask(std::uint32_t mask);
+    bool GetEventMask(std::uint32_t& mask);
+    bool GetLineSettings(LineSettings& settings);
+    bool SetLineSettings(const LineSettings& settings);
+    bool Purge(std::uint32_t flags);
+    // Bytes received and waiting to be read (and clears the port's error flags).
+    bool QueueStatus(std::uint32_t& waiting);
+
+    // Arms a wait for the events of the event mask; the record's port event is signalled when
+    // it ends (at once when it completed at once).
+    IoStart StartEventWait(IoRecord& record);
+    // After the port event was signalled: true when port events occurred, false when the wait
+    // ended in failure or with no event (a cancelled wait, a device gone). Ends the wait.
+    bool EventWaitSucceeded(IoRecord& record);
+    // Cancels an armed event wait; called by the thread that armed it.
+    void CancelEventWait(IoRecord& record);
+
+    // Writes count bytes and waits until the write has ended (within the write time-outs).
+    Transfer Write(const std::uint8_t* bytes, std::uint32_t count);
+    // Reads one byte, waiting within the read time-outs; received tells whether one came.
+    Transfer ReadByte(std::uint8_t& byte, bool& received);
+
+    // For tools that read without a monitor: waits up to timeoutMs for the first byte, then
+    // takes what else is waiting, up to capacity. The count read, 0 when nothing came in time,
+    // -1 on failure.
+    int ReadWithin(std::uint8_t* buffer, int capacity, int timeoutMs);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace platform

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The calling thread's last system error code (GetLastError on Win32, errno on POSIX).
+unsigned LastSystemError();
+
+// The system's own text for an error code, in the user's default language, as the system words
+// it and with its closing line break (POSIX: strerror's text plus a line break). Insert markers
+// are left as they stand. Empty when the system has no text for the code.
+std::string SystemErrorText(unsigned code);
+
+} // namespace platform

@@ -1,0 +1,352 @@
+#include "platform/CommPort.h"
+
+#include "platform/win32/UniqueHandle.h"
+
+#include <cstdio>
+#include <new>
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+DCB& Record(LineSettings& settings) {
+    return *std::launder(static_cast<DCB*>(settings.Native()));
+}
+const DCB& Record(const LineSettings& settings) {
+    return *std::launder(static_cast<const DCB*>(settings.Native()));
+}
+
+HANDLE EventOf(IoRecord& record) {
+    return reinterpret_cast<HANDLE>(record.PortEvent().Native());
+}
+
+// One overlapped transfer record with an event of its own.
+struct Overlapped {
+    OVERLAPPED record{};
+    UniqueHandle event;
+
+    bool Create() {
+        event.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        return event.Valid();
+    }
+    OVERLAPPED* Fresh() {
+        record = OVERLAPPED{};
+        record.hEvent = event.Get();
+        return &record;
+    }
+};
+
+// A time-out is how Wine ends some transfers that Windows ends with success and fewer bytes.
+bool EndedByTimeout() {
+    return ::GetLastError() == ERROR_TIMEOUT;
+}
+
+} // namespace
+
+void LineSettings::EnableRts() {
+    Record(*this).fRtsControl = RTS_CONTROL_ENABLE;
+}
+
+bool BuildLineSettings(const char* definition, LineSettings& settings) {
+    static_assert(sizeof(DCB) <= 128);
+    return ::BuildCommDCBA(definition, &Record(settings)) != FALSE;
+}
+
+std::string DefaultPortDevice(int portNumber) {
+    // The device namespace name opens every port; a plain "COM10" names no device.
+    char name[32];
+    std::snprintf(name, sizeof name, "\\\\.\\COM%d", portNumber);
+    return name;
+}
+
+// The event wait has a record of its own, apart from the write's and the read's: it may still be
+// pending while they run, and one record must never serve two operations at once. The event wait's
+// fields are written by the thread that arms the wait (a port's monitor), the rest by the thread
+// that opens the port, and never both at once.
+struct CommPort::State {
+    UniqueHandle port;
+    Overlapped write;
+    Overlapped read;
+    OVERLAPPED eventWait{}; // its event is the port event of the record that armed it
+    DWORD eventsSeen = 0;   // where the pending event wait puts the events that occurred
+    IoRecord* pendingWait = nullptr;
+    bool waitCompletedAtOnce = false;
+    std::uint8_t readByte = 0;
+};
+
+CommPort::CommPort() = default;
+
+CommPort::~CommPort() {
+    Close();
+}
+
+bool CommPort::Open(int portNumber) {
+    Close();
+    auto state = std::make_unique<State>();
+    if (!state->write.Create() || !state->read.Create()) {
+        return false;
+    }
+    const std::string device = PortDevice(portNumber);
+    state->port.Reset(::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    if (!state->port.Valid()) {
+        return false;
+    }
+    m_state = std::move(state);
+    return true;
+}
+
+void CommPort::Close() {
+    if (!m_state) {
+        return;
+    }
+    IoRecord* pending = m_state->pendingWait;
+    const DWORD error = ::GetLastError();
+    m_state->port.Reset();
+    if (pending != nullptr) {
+        // Closing the port ends the wait; its record must not be written after this returns.
+        ::WaitForSingleObject(EventOf(*pending), 1000);
+        pending->PortEvent().Reset();
+    }
+    m_state.reset();
+    ::SetLastError(error);
+}
+
+bool CommPort::IsOpen() const {
+    return m_state != nullptr;
+}
+
+namespace {
+bool NotOpen() {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+}
+} // namespace
+
+bool CommPort::SetTimeouts(const CommTimeouts& timeouts) {
+    if (!IsOpen()) {
+        return NotOpen();
+    }
+    COMMTIMEOUTS native{timeouts.readInterval, timeouts.readTotalMultiplier,
+                        timeouts.readTotalConstant, timeouts.writeTotalMultiplier,
+                        timeouts.writeTotalConstant};
+    return ::SetCommTimeouts(m_state->port.Get(), &native) != FALSE;
+}
+
+bool CommPort::SetEventMask(std::uint32_t mask) {
+    return IsOpen() ? ::SetCommMask(m_state->port.Get(), mask) != FALSE : NotOpen();
+}
+
+bool CommPort::GetEventMask(std::uint32_t& mask) {
+    if (!IsOpen()) {
+        return NotOpen();
+    }
+    DWORD native = 0;
+    if (!::GetCommMask(m_state->port.Get(), &native)) {
+        return false;
+    }
+    mask = native;
+    return true;
+}
+
+bool CommPort::GetLineSettings(LineSettings& settings) {
+    if (!IsOpen()) {
+        return NotOpen();
+    }
+    DCB& record = Record(settings);
+    record = DCB{};
+    record.DCBlength = sizeof(DCB);
+    return ::GetCommState(m_state->port.Get(), &record) != FALSE;
+}
+
+bool CommPort::SetLineSettings(const LineSettings& settings) {
+    if (!IsOpen()) {
+        return NotOpen();
+    }
+    DCB record = Record(settings);
+    return ::SetCommState(m_state->port.Get(), &record) != FALSE;
+}
+
+bool CommPort::Purge(std::uint32_t flags) {
+    return IsOpen() ? ::PurgeComm(m_state->port.Get(), flags) != FALSE : NotOpen();
+}
+
+bool CommPort::QueueStatus(std::uint32_t& waiting) {
+    if (!IsOpen()) {
+        return NotOpen();
+    }
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(m_state->port.Get(), &errors, &status)) {
+        return false;
+    }
+    waiting = status.cbInQue;
+    return true;
+}
+
+IoStart CommPort::StartEventWait(IoRecord& record) {
+    if (!IsOpen()) {
+        NotOpen();
+        return IoStart::Failed;
+    }
+    State& state = *m_state;
+    if (state.pendingWait != nullptr) {
+        return IoStart::AlreadyPending;
+    }
+    record.PortEvent().Reset();
+    state.eventWait = OVERLAPPED{};
+    state.eventWait.hEvent = EventOf(record);
+    state.eventsSeen = 0;
+    if (::WaitCommEvent(state.port.Get(), &state.eventsSeen, &state.eventWait)) {
+        // Done at once: the port event is set here, so the wait that follows sees it.
+        state.waitCompletedAtOnce = true;
+        record.PortEvent().Set();
+        return IoStart::Completed;
+    }
+    switch (::GetLastError()) {
+    case ERROR_IO_PENDING:
+        state.pendingWait = &record;
+        return IoStart::Pending;
+    case ERROR_INVALID_PARAMETER: // a wait of the port is under way already
+        return IoStart::AlreadyPending;
+    default:
+        return IoStart::Failed;
+    }
+}
+
+bool CommPort::EventWaitSucceeded(IoRecord& record) {
+    if (!IsOpen()) {
+        return NotOpen();
+    }
+    State& state = *m_state;
+    bool succeeded = false;
+    if (state.pendingWait != nullptr) {
+        DWORD unused = 0;
+        succeeded =
+            ::GetOverlappedResult(state.port.Get(), &state.eventWait, &unused, FALSE) != FALSE;
+        if (!succeeded && ::GetLastError() == ERROR_IO_INCOMPLETE) {
+            return false; // not ended after all: leave it armed
+        }
+        state.pendingWait = nullptr;
+    } else {
+        succeeded = state.waitCompletedAtOnce;
+    }
+    state.waitCompletedAtOnce = false;
+    record.PortEvent().Reset();
+    // A wait that ends with no event bit (cancelled, or the mask changed) told of nothing.
+    return succeeded && state.eventsSeen != 0;
+}
+
+void CommPort::CancelEventWait(IoRecord& record) {
+    if (!IsOpen()) {
+        return;
+    }
+    State& state = *m_state;
+    if (state.pendingWait != nullptr) {
+        // Cancels what this thread started on the port; only the event wait can be pending.
+        ::CancelIo(state.port.Get());
+        DWORD unused = 0;
+        ::GetOverlappedResult(state.port.Get(), &state.eventWait, &unused, TRUE);
+        state.pendingWait = nullptr;
+    }
+    state.waitCompletedAtOnce = false;
+    record.PortEvent().Reset();
+}
+
+Transfer CommPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
+    if (!IsOpen()) {
+        NotOpen();
+        return Transfer::StartFailed;
+    }
+    State& state = *m_state;
+    OVERLAPPED* overlapped = state.write.Fresh();
+    if (::WriteFile(state.port.Get(), bytes, count, nullptr, overlapped)) {
+        return Transfer::Done;
+    }
+    if (::GetLastError() != ERROR_IO_PENDING) {
+        return Transfer::StartFailed;
+    }
+    DWORD written = 0;
+    if (::GetOverlappedResult(state.port.Get(), overlapped, &written, TRUE) || EndedByTimeout()) {
+        return Transfer::Done;
+    }
+    return Transfer::CompletionFailed;
+}
+
+Transfer CommPort::ReadByte(std::uint8_t& byte, bool& received) {
+    received = false;
+    if (!IsOpen()) {
+        NotOpen();
+        return Transfer::StartFailed;
+    }
+    State& state = *m_state;
+    OVERLAPPED* overlapped = state.read.Fresh();
+    DWORD got = 0;
+    if (!::ReadFile(state.port.Get(), &state.readByte, 1, nullptr, overlapped)) {
+        if (::GetLastError() != ERROR_IO_PENDING) {
+            return Transfer::StartFailed;
+        }
+        if (!::GetOverlappedResult(state.port.Get(), overlapped, &got, TRUE)) {
+            return EndedByTimeout() ? Transfer::Done : Transfer::CompletionFailed;
+        }
+    } else {
+        ::GetOverlappedResult(state.port.Get(), overlapped, &got, FALSE);
+    }
+    received = got == 1;
+    byte = state.readByte;
+    return Transfer::Done;
+}
+
+int CommPort::ReadWithin(std::uint8_t* buffer, int capacity, int timeoutMs) {
+    if (!IsOpen()) {
+        NotOpen();
+        return -1;
+    }
+    if (capacity <= 0) {
+        return 0;
+    }
+    State& state = *m_state;
+    const DWORD start = ::GetTickCount();
+    DWORD got = 0;
+    // One byte first, waited for up to the time limit; the port's own read time-outs may end a
+    // read earlier with nothing, and it is then started again.
+    while (got == 0) {
+        const DWORD spent = ::GetTickCount() - start;
+        if (spent >= static_cast<DWORD>(timeoutMs)) {
+            return 0;
+        }
+        OVERLAPPED* overlapped = state.read.Fresh();
+        if (!::ReadFile(state.port.Get(), buffer, 1, nullptr, overlapped)) {
+            if (::GetLastError() != ERROR_IO_PENDING) {
+                return -1;
+            }
+            if (::WaitForSingleObject(overlapped->hEvent, timeoutMs - spent) == WAIT_TIMEOUT) {
+                ::CancelIo(state.port.Get());
+            }
+        }
+        if (!::GetOverlappedResult(state.port.Get(), overlapped, &got, TRUE)) {
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_TIMEOUT && error != ERROR_OPERATION_ABORTED) {
+                return -1;
+            }
+            got = 0;
+        }
+    }
+    // Then whatever else is waiting, without waiting for more.
+    std::uint32_t waiting = 0;
+    if (capacity > 1 && QueueStatus(waiting) && waiting > 0) {
+        const DWORD more = waiting < static_cast<DWORD>(capacity - 1) ? waiting : capacity - 1;
+        OVERLAPPED* overlapped = state.read.Fresh();
+        DWORD extra = 0;
+        if (::ReadFile(state.port.Get(), buffer + 1, more, nullptr, overlapped) ||
+            ::GetLastError() == ERROR_IO_PENDING) {
+            if (::GetOverlappedResult(state.port.Get(), overlapped, &extra, TRUE)) {
+                got += extra;
+            }
+        }
+    }
+    return static_cast<int>(got);
+}
+
+} // namespace platform

@@ -1,0 +1,282 @@
+// CSerialPort on real lines: pseudo-terminals natively, pseudo-terminal pairs mapped as COM ports
+// under Wine. Ports: 1 and 10 are lines with a far end, 5 opens but is no serial line, 7 is absent.
+#include "platform/Notifications.h"
+#include "serial/PortNotifications.h"
+#include "serial/SerialPort.h"
+#include "tests/serial/support/FarEnd.h"
+#include "tests/serial/support/Reports.h"
+#include "timeset/TimeFrame.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <thread>
+
+namespace serial_test {
+namespace {
+
+constexpr int kLinePort = 1;
+constexpr int kHighLinePort = 10;
+constexpr int kNonSerialPort = 5;
+constexpr int kAbsentPort = 7;
+
+// Tuesday 12 April 2016, 9:05:30: the frames a clock device gets for it.
+constexpr TimeSnapshot kExampleTime{2016, 4, 12, 2, 9, 5, 30};
+
+Bytes FrameBytes(int step) {
+    const TimeFrame frame = BuildTimeFrame(kExampleTime, FrameStep::At(step).value());
+    return Bytes(frame.begin(), frame.end());
+}
+
+bool Send(CSerialPort& port, const Bytes& bytes) {
+    return port.RequestSend(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+}
+
+// The monitor purges the port when it starts and before every transmission: a frame that has
+// arrived shows that what the far end sends from now on stays in the port's queue.
+void SettleMonitor(CSerialPort& port, FarEnd& line) {
+    ASSERT_TRUE(Send(port, FrameBytes(0)));
+    ASSERT_EQ(line.Read(4, 5000), FrameBytes(0));
+}
+
+// A port with its owner window and its reports collected; the port goes first.
+struct Fixture {
+    platform::NotificationQueue owner;
+    ReportCollector reports;
+    CSerialPort port;
+
+    Fixture() { port.SetReportSink(reports.Sink()); }
+    bool Open(int portNumber) { return port.Open(owner.Handle(), portNumber); }
+};
+
+TEST(SerialPort, SendsWhatIsHandedOverOnceAndInOrder) {
+    FarEnd line(kLinePort);
+    Fixture fixture;
+    ASSERT_TRUE(fixture.Open(kLinePort));
+    ASSERT_TRUE(fixture.port.StartMonitor());
+
+    ASSERT_TRUE(Send(fixture.port, FrameBytes(0)));
+    EXPECT_EQ(line.Read(4, 5000), FrameBytes(0));
+    EXPECT_TRUE(line.ReadUntilQuiet(300).empty()) << "the frame went out more than once";
+
+    // A whole time-set sequence, each frame handed over once the one before has arrived.
+    Bytes expected, arrived;
+    for (int step = 0; step < kFramesPerSequence; ++step) {
+        const Bytes frame = FrameBytes(step);
+        expected.insert(expected.end(), frame.begin(), frame.end());
+        ASSERT_TRUE(Send(fixture.port, frame));
+        const Bytes got = line.Read(4, 5000);
+        arrived.insert(arrived.end(), got.begin(), got.end());
+    }
+    EXPECT_EQ(arrived, expected);
+    EXPECT_TRUE(line.ReadUntilQuiet(300).empty());
+    EXPECT_TRUE(fixture.reports.All().empty());
+}
+
+TEST(SerialPort, OnlyTheLastOfTwoQuickRequestsGoesOut) {
+    FarEnd line(kLinePort);
+    Fixture fixture;
+    ASSERT_TRUE(fixture.Open(kLinePort));
+    // Both hand-overs come before the monitor runs, so before it can wake for the first.
+    ASSERT_TRUE(Send(fixture.port, FrameBytes(0)));
+    ASSERT_TRUE(Send(fixture.port, FrameBytes(6)));
+    ASSERT_TRUE(fixture.port.StartMonitor());
+
+    EXPECT_EQ(line.Read(8, 1500), FrameBytes(6));
+    EXPECT_TRUE(fixture.reports.All().empty());
+}
+
+TEST(SerialPort, RefusesWhatItCannotHold) {
+    FarEnd line(kLinePort);
+    Fixture fixture;
+    const Bytes frame = FrameBytes(0);
+    EXPECT_FALSE(Send(fixture.port, frame)) << "no send buffer exists before the first opening";
+
+    ASSERT_TRUE(fixture.Open(kLinePort));
+    ASSERT_TRUE(fixture.port.StartMonitor());
+    EXPECT_FALSE(fixture.port.RequestSend(nullptr, 4));
+    EXPECT_FALSE(Send(fixture.port, Bytes(CSerialPort::kSendBufferSize + 1, 0x5A)));
+
+    Bytes full(CSerialPort::kSendBufferSize);
+    for (std::size_t i = 0; i < full.size(); ++i) {
+        full[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    ASSERT_TRUE(Send(fixture.port, full));
+    EXPECT_EQ(line.Read(full.size(), 5000), full);
+    EXPECT_TRUE(line.ReadUntilQuiet(200).empty());
+}
+
+TEST(SerialPort, StopWinsOverAPendingSendAndWaitsWithoutSpinning) {
+    MapNonSerialPort(kNonSerialPort);
+    Fixture fixture;
+
+    // On this port every event wait and every write fails and is reported: a transmission, had
+    // there been one, would show as a "WriteFile()" report.
+    ASSERT_TRUE(fixture.Open(kNonSerialPort));
+    fixture.reports.HoldNext("WaitCommEvent()");
+    ASSERT_TRUE(fixture.port.StartMonitor());
+    ASSERT_TRUE(fixture.reports.WaitUntilHeld(5000));
+    ASSERT_TRUE(Send(fixture.port, FrameBytes(0)));
+    fixture.reports.Release();
+    ASSERT_TRUE(fixture.reports.WaitFor("WriteFile()", 5000))
+        << "a send to this port must fail visibly, or the check below proves nothing";
+
+    // Again, but the owner stops the monitor while a send is pending and a report is open.
+    ASSERT_TRUE(fixture.Open(kNonSerialPort));
+    const std::size_t writesBefore = fixture.reports.CountNaming("WriteFile()");
+    fixture.reports.HoldNext("WaitCommEvent()");
+    ASSERT_TRUE(fixture.port.StartMonitor());
+    ASSERT_TRUE(fixture.reports.WaitUntilHeld(5000));
+    ASSERT_TRUE(Send(fixture.port, FrameBytes(0)));
+
+    bool reopened = true;
+    const double cpuBefore = ProcessCpuSeconds();
+    std::thread owner([&] { reopened = fixture.port.Open(fixture.owner.Handle(), kAbsentPort); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double cpuWhileWaiting = ProcessCpuSeconds() - cpuBefore;
+    fixture.reports.Release();
+    owner.join();
+
+    EXPECT_FALSE(reopened);
+    EXPECT_EQ(fixture.reports.CountNaming("WriteFile()"), writesBefore)
+        << "the monitor transmitted although it was asked to stop";
+    // A spinning wait would take the whole half second.
+    EXPECT_LT(cpuWhileWaiting, 0.25);
+
+    const auto start = std::chrono::steady_clock::now();
+    { CSerialPort neverOpened; }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST(SerialPort, OffersEveryReceivedByteToTheOwnerAndNothingElse) {
+    FarEnd line(kLinePort);
+    Fixture fixture;
+    ASSERT_TRUE(fixture.Open(kLinePort));
+    ASSERT_TRUE(fixture.port.StartMonitor());
+    SettleMonitor(fixture.port, line);
+
+    const Bytes sent = {0x10, 0xFE, 0x00, 0x7F, 0xF6};
+    ASSERT_TRUE(line.Write(sent));
+
+    std::vector<platform::Notification> notes;
+    Bytes offered;
+    while (offered.size() < sent.size()) {
+        const auto note = fixture.owner.Take(5000);
+        ASSERT_TRUE(note.has_value()) << "only " << offered.size() << " bytes were offered";
+        notes.push_back(*note);
+        if (note->message == WM_PORT_RXCHAR) {
+            offered.push_back(static_cast<std::uint8_t>(note->wordParam));
+        }
+    }
+    EXPECT_EQ(offered, sent);
+    ASSERT_FALSE(notes.empty());
+    EXPECT_EQ(notes.front().message, WM_PORT_RXFLAG) << "a port event comes before its bytes";
+    std::size_t portEvents = 0;
+    for (const platform::Notification& note : notes) {
+        EXPECT_TRUE(note.message == WM_PORT_RXFLAG || note.message == WM_PORT_RXCHAR);
+        EXPECT_EQ(note.longParam, kLinePort);
+        if (note.message == WM_PORT_RXFLAG) {
+            EXPECT_EQ(note.wordParam, 0u);
+            ++portEvents;
+        }
+    }
+    EXPECT_LE(portEvents, sent.size());
+
+    // Then the line is idle, and so is the port: no notification, nothing sent, no report, and
+    // no CPU to speak of (a spinning monitor would take the whole second).
+    const double cpuBefore = ProcessCpuSeconds();
+    const auto extra = fixture.owner.Take(1000);
+    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.5);
+    EXPECT_FALSE(extra.has_value()) << "notification " << std::hex << extra->message;
+    EXPECT_TRUE(line.ReadUntilQuiet(200).empty());
+    EXPECT_TRUE(fixture.reports.All().empty());
+}
+
+TEST(SerialPort, OpensThePortsThatAreThereAndHoldsNoOther) {
+    FarEnd line(kLinePort);
+    FarEnd highLine(kHighLinePort);
+    MapAbsentPort(kAbsentPort);
+    Fixture fixture;
+
+    EXPECT_TRUE(fixture.Open(kLinePort));
+    EXPECT_TRUE(fixture.Open(kLinePort)) << "the second opening drops the first and opens anew";
+    ASSERT_TRUE(fixture.port.StartMonitor());
+
+    EXPECT_FALSE(fixture.Open(kAbsentPort));
+    EXPECT_FALSE(fixture.port.StartMonitor()) << "no port is held after a failed opening";
+    EXPECT_TRUE(Send(fixture.port, FrameBytes(1)));
+    EXPECT_TRUE(line.ReadUntilQuiet(300).empty()) << "the old port still sends";
+    // Natively a port held elsewhere does not open: this one was let go.
+    CSerialPort other;
+    other.SetReportSink(fixture.reports.Sink());
+    EXPECT_TRUE(other.Open(fixture.owner.Handle(), kLinePort));
+    EXPECT_TRUE(fixture.reports.All().empty()) << "an absent port is not reported";
+
+    // Port 10 opens, sends and receives like any other, and says it is 10.
+    ASSERT_TRUE(fixture.Open(kHighLinePort));
+    ASSERT_TRUE(fixture.port.StartMonitor());
+    ASSERT_TRUE(Send(fixture.port, FrameBytes(3)));
+    EXPECT_EQ(highLine.Read(4, 5000), FrameBytes(3));
+    ASSERT_TRUE(highLine.Write({0x42}));
+    bool offered = false;
+    while (!offered) {
+        const auto note = fixture.owner.Take(5000);
+        ASSERT_TRUE(note.has_value()) << "the byte was not offered";
+        EXPECT_EQ(note->longParam, kHighLinePort);
+        offered = note->message == WM_PORT_RXCHAR;
+        EXPECT_TRUE(!offered || note->wordParam == 0x42u);
+    }
+    EXPECT_TRUE(offered);
+    EXPECT_TRUE(fixture.reports.All().empty());
+}
+
+TEST(SerialPort, ReportsAFailedConfigurationOnceAndStillOpens) {
+    MapNonSerialPort(kNonSerialPort);
+    Fixture fixture;
+    EXPECT_TRUE(fixture.Open(kNonSerialPort));
+
+    const std::vector<Report> reports = fixture.reports.All();
+    ASSERT_EQ(reports.size(), 1u);
+    const std::string& text = reports[0].text;
+    const std::string head = "WARNING:  SetCommTimeouts() Failed with the following error: \n";
+    const std::string tail = "\nPort: 5\n";
+    ASSERT_GT(text.size(), head.size() + tail.size());
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+    const std::string systemText =
+        text.substr(head.size(), text.size() - head.size() - tail.size());
+    EXPECT_EQ(systemText.back(), '\n') << "the system's text keeps its closing line break";
+    EXPECT_GT(systemText.size(), 1u);
+    EXPECT_EQ(reports[0].caption, "Application Error");
+}
+
+TEST(SerialPort, ThousandOpeningsLeakNothing) {
+    FarEnd line(kLinePort);
+    Fixture fixture;
+    ASSERT_TRUE(fixture.Open(kLinePort));
+    ASSERT_TRUE(fixture.port.StartMonitor());
+    const int handles = OpenHandleCount();
+    const int threads = ThreadCount();
+
+    constexpr int kCycles = 1000;
+    const auto start = std::chrono::steady_clock::now();
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        ASSERT_TRUE(fixture.Open(kLinePort)) << "cycle " << cycle;
+        ASSERT_TRUE(fixture.port.StartMonitor()) << "cycle " << cycle;
+        ASSERT_TRUE(Send(fixture.port, FrameBytes(cycle % kFramesPerSequence)));
+        line.ReadSome(0);
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    line.ReadUntilQuiet(200);
+
+    EXPECT_LE(OpenHandleCount(), handles + 2);
+    EXPECT_LE(ThreadCount(), threads + 2);
+    EXPECT_TRUE(fixture.reports.All().empty());
+    std::cout << "[ figure   ] " << kCycles << " opening cycles: "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()
+              << " ms; handles " << handles << " -> " << OpenHandleCount() << ", threads "
+              << threads << " -> " << ThreadCount() << "\n";
+}
+
+} // namespace
+} // namespace serial_test
