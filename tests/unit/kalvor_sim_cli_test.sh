@@ -34,8 +34,28 @@ check "raw capture as JSON" 0 $? "$output" '"type":"sequence".*"complete":true.*
 
 output=$("$sim" --replay /no/such/capture 2>&1)
 check "a capture that is not there" 1 $? "$output" 'cannot open /no/such/capture'
-output=$("$sim" --port 1 2>&1)
-check "a serial port" 2 $? "$output" 'serial ports are not available in this build yet'
+output=$("$sim" --port /no/such/tty 2>&1)
+check "a port that is not there" 1 $? "$output" 'port .*/no/such/tty.*cannot open: No such file'
+
+# A real line: the simulator on one end of a pseudo-terminal pair, the example written to the other.
+ptys=$(mktemp -d)
+socat pty,raw,echo=0,link="$ptys/device" pty,raw,echo=0,link="$ptys/computer" &
+socat=$!
+trap 'rm -f "$capture"; kill $socat 2>/dev/null; rm -rf "$ptys"' EXIT
+for _ in $(seq 100); do [[ -e $ptys/device && -e $ptys/computer ]] && break; sleep 0.05; done
+"$sim" --port "$ptys/device" --json --sequences 1 >"$ptys/out" 2>&1 &
+sim_pid=$!
+sleep 0.5
+while read -r frame; do
+    printf "$(tr -d ' ' <<<"$frame" | sed 's/../\\x&/g')" >"$ptys/computer"
+    sleep 0.2
+done <<<"$example"
+for _ in $(seq 50); do kill -0 $sim_pid 2>/dev/null || break; sleep 0.1; done
+kill $sim_pid 2>/dev/null
+wait $sim_pid
+output=$(cat "$ptys/out")
+check "a sequence on a pseudo-terminal" 0 $? "$output" \
+    '"type":"sequence".*"complete":true.*"device":"2016-04-12T09:05:30.000"'
 output=$("$sim" 2>&1)
 check "no input" 2 $? "$output" 'give one input'
 output=$("$sim" --help 2>&1)
@@ -43,5 +63,5 @@ check "--help" 0 $? "$output" '"error_ms"'
 output=$("$sim" --version 2>&1)
 check "--version" 0 $? "$output" '^kalvor-sim [0-9]+\.[0-9]+'
 
-echo "$((7 - failures)) passed, $failures failed"
+echo "$((8 - failures)) passed, $failures failed"
 ((failures == 0))

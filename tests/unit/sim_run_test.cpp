@@ -134,25 +134,35 @@ TEST(SimulatorCommandLine, TakesItsOptions) {
     EXPECT_EQ(command.m_hexPath, "-");
 
     EXPECT_EQ(Parse({"--replay", "capture.bin"}).m_replayPath, "capture.bin");
+
+    // A port by number, by COM name, or by the device that stands for it.
+    EXPECT_EQ(Parse({"--port", "3"}).m_portNumber, 3);
+    EXPECT_EQ(Parse({"--port", "COM10"}).m_portNumber, 10);
+    EXPECT_EQ(Parse({"--port", "\\\\.\\COM21"}).m_portNumber, 21);
+    const CommandLine device = Parse({"--port", "/dev/ttyUSB0"});
+    EXPECT_EQ(device.m_action, CommandLine::Action::Run);
+    EXPECT_EQ(device.m_portDevice, "/dev/ttyUSB0");
+    EXPECT_GT(device.m_portNumber, 10);
     EXPECT_EQ(Parse({"--help"}).m_action, CommandLine::Action::Help);
     EXPECT_EQ(Parse({"--hex", "-", "--version"}).m_action, CommandLine::Action::Version);
 }
 
 TEST(SimulatorCommandLine, RefusesWhatItCannotDo) {
     const std::pair<std::vector<const char*>, const char*> cases[] = {
-        {{}, "give one input: --replay FILE or --hex FILE"},
-        {{"--hex", "a", "--replay", "b"}, "give one input: --replay FILE or --hex FILE"},
+        {{}, "give one input: --port N|DEVICE, --replay FILE or --hex FILE"},
+        {{"--hex", "a", "--replay", "b"},
+         "give one input: --port N|DEVICE, --replay FILE or --hex FILE"},
+        {{"--port", "3", "--hex", "-"},
+         "give one input: --port N|DEVICE, --replay FILE or --hex FILE"},
         {{"--hex"}, "--hex needs a value"},
         {{"--hex", "-", "--sequences", "0"}, "--sequences: \"0\" is not a count from 1"},
         {{"--hex", "-", "--silence-ms", "10x"},
          "--silence-ms: \"10x\" is not a number of milliseconds from 1 to 60000"},
         {{"--hex", "-", "--bogus"}, "unknown option --bogus"},
-        {{"--port", "1"},
-         "serial ports are not available in this build yet (asked for 1); "
-         "replay captured bytes with --replay FILE or --hex FILE"},
-        {{"/dev/pts/3"},
-         "serial ports are not available in this build yet (asked for "
-         "/dev/pts/3); replay captured bytes with --replay FILE or --hex FILE"},
+        {{"--port", "0"}, "--port: \"0\" is neither a port number from 1 to 255 nor a device"},
+        {{"--port", "COM300"},
+         "--port: \"COM300\" is neither a port number from 1 to 255 nor a device"},
+        {{"/dev/pts/3"}, "unexpected argument /dev/pts/3 (a port is given with --port)"},
     };
     for (const auto& [arguments, error] : cases) {
         const CommandLine command = Parse(arguments);

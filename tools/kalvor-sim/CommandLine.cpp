@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstring>
 
@@ -11,10 +12,36 @@ bool ParseCount(const char* text, int lowest, int highest, int& value) {
     return failure == std::errc() && stop == end && value >= lowest && value <= highest;
 }
 
+// A device path is read on the number no COM port uses, so that it stands for nothing else.
+constexpr int kDevicePathPort = 256;
+
+// "--port 3", "--port COM3" or "--port \\.\COM3" name port 3; anything else is a device path.
+bool ParsePort(const std::string& text, CommandLine& command) {
+    std::string number = text;
+    bool named = false;
+    for (const char* prefix : {"\\\\.\\COM", "COM", "com"}) {
+        if (number.rfind(prefix, 0) == 0) {
+            number.erase(0, std::strlen(prefix));
+            named = true;
+            break;
+        }
+    }
+    if (ParseCount(number.c_str(), 1, 255, command.m_portNumber)) {
+        return true;
+    }
+    if (named || text.empty() || std::isdigit(static_cast<unsigned char>(text[0]))) {
+        return false;
+    }
+    command.m_portNumber = kDevicePathPort;
+    command.m_portDevice = text;
+    return true;
+}
+
 } // namespace
 
 const char* UsageText() {
-    return R"(usage: kalvor-sim [--json] [--sequences N] [--silence-ms MS] --replay FILE
+    return R"(usage: kalvor-sim [--json] [--sequences N] [--silence-ms MS] --port N|DEVICE
+       kalvor-sim [--json] [--sequences N] [--silence-ms MS] --replay FILE
        kalvor-sim [--json] [--sequences N] [--silence-ms MS] --hex FILE|-
        kalvor-sim --help | --version
 
@@ -24,11 +51,15 @@ frames it accepts, and tells, after each complete sequence of seven frames (year
 device clock and its error against the computer's local clock. Arrival times are the computer's
 local time when the bytes were read.
 
+On a serial port it is the device itself: it reads the line at 9600 baud, 8 data bits, no
+parity, 1 stop bit, and runs until it is stopped (Ctrl-C) or N sequences came.
+
 Input:
   --replay FILE     replay captured bytes from FILE, as they are
   --hex FILE|-      replay bytes written as hex text ("F6 01 16 F2"), one chunk per line,
                     '#' starts a comment; "-" reads standard input
-  --port N|DEVICE   a serial port: not available in this build yet
+  --port N|DEVICE   serial port N (COM<N> on Windows, /dev/ttyS<N-1> on Linux), or a device
+                    path such as /dev/ttyUSB0 or a pseudo-terminal
 
 Options:
   --json            one JSON object per line instead of text (keys below)
@@ -51,7 +82,8 @@ of noise, and per end of a sequence. With --json, one object per line; times are
     "weekday" (0 Sunday), "weekday_matches_date", "computer" (the local time then) and
     "error_ms" (device minus computer); when incomplete "detail"
 
-Exit status: 0 the input ended or N sequences came, 1 the input could not be read, 2 usage.
+Exit status: 0 the input ended or N sequences came, 1 the input or port could not be read,
+2 usage.
 )";
 }
 
@@ -94,10 +126,13 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
                 return fail(std::string("--silence-ms: \"") + value +
                             "\" is not a number of milliseconds from 1 to 60000");
             }
-        } else if (option == "--port" || option[0] != '-') {
-            return fail("serial ports are not available in this build yet (asked for " +
-                        std::string(option == "--port" ? value : option) +
-                        "); replay captured bytes with --replay FILE or --hex FILE");
+        } else if (option == "--port") {
+            if (!ParsePort(value, command)) {
+                return fail(std::string("--port: \"") + value +
+                            "\" is neither a port number from 1 to 255 nor a device");
+            }
+        } else if (option[0] != '-') {
+            return fail("unexpected argument " + option + " (a port is given with --port)");
         } else {
             return fail("unknown option " + option);
         }
@@ -105,8 +140,10 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
             ++i;
         }
     }
-    if (command.m_replayPath.empty() == command.m_hexPath.empty()) {
-        return fail("give one input: --replay FILE or --hex FILE");
+    const int inputs =
+        !command.m_replayPath.empty() + !command.m_hexPath.empty() + (command.m_portNumber != 0);
+    if (inputs != 1) {
+        return fail("give one input: --port N|DEVICE, --replay FILE or --hex FILE");
     }
     return command;
 }

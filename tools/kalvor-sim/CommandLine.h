@@ -11,6 +11,8 @@ struct CommandLine {
     RunOptions m_options;
     std::string m_replayPath; // --replay FILE: raw bytes
     std::string m_hexPath;    // --hex FILE: hex text; "-" for standard input
+    int m_portNumber = 0;     // --port N, or a device's number; 0 for none
+    std::string m_portDevice; // --port DEVICE: the path that stands for m_portNumber
     std::string m_error;      // with UsageError: what is wrong, for stderr
 };
 

@@ -1,5 +1,6 @@
 // kalvor-sim: a simulated clock device. See UsageText() for what it does.
 #include "CommandLine.h"
+#include "PortSource.h"
 #include "ReplaySources.h"
 #include "platform/LocalTime.h"
 
@@ -25,7 +26,15 @@ int main(int argc, char* argv[]) {
 
     std::unique_ptr<ByteSource> source;
     std::ifstream hexFile;
-    if (!command.m_replayPath.empty()) {
+    if (command.m_portNumber != 0) {
+        platform::SetPortDevice(command.m_portNumber, command.m_portDevice);
+        std::string error;
+        source = PortSource::Open(command.m_portNumber, error);
+        if (!source) {
+            std::cerr << "kalvor-sim: " << error << '\n';
+            return 1;
+        }
+    } else if (!command.m_replayPath.empty()) {
         std::string error;
         source = RawFileSource::Open(command.m_replayPath, error);
         if (!source) {
