@@ -88,8 +88,11 @@ RunOutcome SyncRun::Once() {
             m_log.Error("cannot wait for the instant of the next frame: " + LastSystemReason());
             return RunOutcome::SendFailed;
         }
-        port.RequestSend(plan.m_frames[index].data(),
-                         static_cast<std::uint32_t>(TimeFrame().size()));
+        if (!port.RequestSend(plan.m_frames[index].data(),
+                              static_cast<std::uint32_t>(TimeFrame().size()))) {
+            m_log.Error(name + ": the port refused the " + FieldName(index) + " frame");
+            return RunOutcome::SendFailed;
+        }
         m_log.Frame(ComputerLocalTime(platform::SystemClockMicroseconds()), index,
                     plan.m_frames[index]);
     }
