@@ -33,11 +33,13 @@ else
 fi
 
 cleanup() {
-    for pid in "${pids[@]}" $socat_pid; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
+    # Wine first: its server holds the pseudo-terminal as its controlling terminal, and would
+    # dump its objects on the hang-up when socat ends.
     if [[ $mode == wine ]]; then
         kalvor_wine_unmap_ports
     fi
+    for pid in "${pids[@]}" $socat_pid; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
     rm -rf "$links"
 }
 trap cleanup EXIT
