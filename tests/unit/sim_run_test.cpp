@@ -2,6 +2,7 @@
 #include "tools/kalvor-sim/CommandLine.h"
 #include "tools/kalvor-sim/ReplaySources.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -172,3 +173,25 @@ TEST(SimulatorCommandLine, RefusesWhatItCannotDo) {
 }
 
 } // namespace
+
+TEST(SimulatorRun, WithLineTimeEachByteArrivesAsA9600BaudLineDeliversIt) {
+    RunOptions options;
+    options.lineTime = true;
+    const RunResult run = Simulate(kExampleLines, options);
+    EXPECT_EQ(run.status, 0);
+    // Each frame is read whole at once, every 200 ms; its last byte lands 4.17 ms later.
+    EXPECT_NE(run.out.find("2016-04-12 09:05:29.204  F6 01 16 F2  year"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("2016-04-12 09:05:30.404  F6 07 30 D2  second"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("error -404 ms"), std::string::npos) << run.out;
+
+    // Bytes that come faster than the line carries them queue behind each other: 28 bytes read
+    // at once take 29.2 ms, the last of them lands at .229.
+    std::string oneChunk(kExampleLines);
+    oneChunk.erase(std::remove(oneChunk.begin(), oneChunk.end(), '\n'), oneChunk.end());
+    oneChunk.erase(oneChunk.find('#'), oneChunk.find("F6 04") - oneChunk.find('#'));
+    const RunResult queued = Simulate(oneChunk + "\n", options);
+    EXPECT_NE(queued.out.find("2016-04-12 09:05:29.229  F6 07 30 D2  second"), std::string::npos)
+        << queued.out;
+}

@@ -40,7 +40,7 @@ bool ParsePort(const std::string& text, CommandLine& command) {
 } // namespace
 
 const char* UsageText() {
-    return R"(usage: kalvor-sim [--json] [--sequences N] [--silence-ms MS] --port N|DEVICE
+    return R"(usage: kalvor-sim [--json] [--sequences N] [--silence-ms MS] [--line-time] --port N|DEVICE
        kalvor-sim [--json] [--sequences N] [--silence-ms MS] --replay FILE
        kalvor-sim [--json] [--sequences N] [--silence-ms MS] --hex FILE|-
        kalvor-sim --help | --version
@@ -66,6 +66,9 @@ Options:
   --sequences N     stop after N complete sequences
   --silence-ms MS   a frame whose next byte comes more than MS ms later is truncated
                     (default 100; a frame takes 4.2 ms at 9600 baud, frames come 200 ms apart)
+  --line-time       stamp each byte with the time a 9600-baud line would deliver it (1.04 ms
+                    after the line was free) instead of the time it was read: a
+                    pseudo-terminal delivers a whole frame at once, 4.17 ms before a real line
   --help            this text
   --version         the version
 
@@ -113,6 +116,8 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
         }
         if (option == "--json") {
             command.m_options.json = true;
+        } else if (option == "--line-time") {
+            command.m_options.lineTime = true;
         } else if (option == "--replay") {
             command.m_replayPath = value;
         } else if (option == "--hex") {

@@ -1,5 +1,6 @@
 #include "SimulatorRun.h"
 
+#include "LineTime.h"
 #include "ReportFormat.h"
 #include "SimulatedDevice.h"
 
@@ -8,6 +9,7 @@
 int RunSimulator(ByteSource& source, const LocalClock& clock, const RunOptions& options,
                  std::ostream& out, std::ostream& errors) {
     SimulatedDevice device(clock(), options.silenceLimitMs);
+    LineTimeModel line;
     std::vector<DeviceReport> reports;
     int completeSequences = 0;
 
@@ -30,7 +32,8 @@ int RunSimulator(ByteSource& source, const LocalClock& clock, const RunOptions& 
         const ByteSource::Chunk chunk = source.Read(buffer);
         const LocalInstant arrival = clock();
         for (std::size_t i = 0; i < chunk.count; ++i) {
-            device.Receive(buffer[i], arrival, reports);
+            device.Receive(buffer[i], options.lineTime ? line.NextArrival(arrival) : arrival,
+                           reports);
             if (write()) {
                 return 0;
             }

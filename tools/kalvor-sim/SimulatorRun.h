@@ -15,6 +15,7 @@ struct RunOptions {
     int silenceLimitMs =
         FrameDecoder::kDefaultSilenceLimitMs; // a frame quiet for longer is truncated
     int stopAfterSequences = 0; // stop after this many complete sequences; 0 runs to the end
+    bool lineTime = false;      // arrivals as a 9600-baud line gives them (LineTime.h)
 };
 
 // Feeds everything the source delivers, stamped with the clock's reading at its arrival, to one

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/Interruption.h"
+
+#include <cstdint>
+
+namespace platform {
+
+enum class DeadlineWait { Reached, Interrupted, Failed };
+
+// Waits for instants of the computer's clock (platform/SystemClock.h), aimed at a fraction of a
+// millisecond: the deadline is absolute, so a wait that starts late still ends on time, and one
+// that spans a change of the clock ends when the clock reads the deadline. POSIX: a timer on
+// CLOCK_REALTIME set to the absolute deadline. Win32: a waitable timer due at the absolute time,
+// woken a little early, then a short yield-loop on the clock for the rest.
+class DeadlineTimer {
+public:
+    DeadlineTimer();
+    ~DeadlineTimer();
+    DeadlineTimer(const DeadlineTimer&) = delete;
+    DeadlineTimer& operator=(const DeadlineTimer&) = delete;
+
+    // False when the system gave no timer (the system's error tells why).
+    bool Ready() const;
+
+    // Blocks until the clock reads `deadline` (microseconds, as SystemClockMicroseconds), or the
+    // user asks to stop. A deadline already past returns at once.
+    DeadlineWait WaitUntil(std::int64_t deadline, const Interruption& interruption);
+
+private:
+    std::intptr_t m_native; // timer descriptor (POSIX) or waitable-timer handle (Win32)
+};
+
+// Makes the system's timers fine-grained while it lives, for a time-critical stretch only, since
+// a finer timer costs the whole machine power. Win32: a 1 ms timer period (timeBeginPeriod);
+// POSIX timers are fine-grained already.
+class FineTimerResolution {
+public:
+    FineTimerResolution();
+    ~FineTimerResolution();
+    FineTimerResolution(const FineTimerResolution&) = delete;
+    FineTimerResolution& operator=(const FineTimerResolution&) = delete;
+
+private:
+    bool m_raised = false;
+};
+
+} // namespace platform

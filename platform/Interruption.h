@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// The user's request to stop (Ctrl-C): while an object of this class lives, SIGINT and SIGTERM
+// (POSIX) or the console's Ctrl-C, Ctrl-Break and close events (Win32) no longer end the process
+// but set a flag that waits of this layer see at once. One object per process at a time.
+class Interruption {
+public:
+    Interruption();
+    ~Interruption();
+    Interruption(const Interruption&) = delete;
+    Interruption& operator=(const Interruption&) = delete;
+
+    // True once the user asked to stop, for good.
+    bool Requested() const;
+
+    // Asks to stop as the user would; tests use it.
+    void Request();
+
+    // The event that is set with the request (Win32 handle, POSIX descriptor that turns readable).
+    std::intptr_t Native() const;
+};
+
+} // namespace platform

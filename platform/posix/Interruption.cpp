@@ -1,0 +1,73 @@
+#include "platform/Interruption.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Written by the signal handler and by Request(), on any thread; an eventfd never reset, so
+// that every later wait sees the request too.
+std::atomic<bool> g_requested{false};
+std::atomic<int> g_event{-1};
+
+constexpr int kSignals[] = {SIGINT, SIGTERM};
+struct sigaction g_previous[2];
+
+void NoteRequest() {
+    g_requested = true;
+    const int fd = g_event;
+    if (fd >= 0) {
+        const std::uint64_t one = 1;
+        // write() is safe in a signal handler; a full counter is still readable.
+        [[maybe_unused]] auto written = ::write(fd, &one, sizeof one);
+    }
+}
+
+extern "C" void OnStopSignal(int) {
+    const int savedErrno = errno;
+    NoteRequest();
+    errno = savedErrno;
+}
+
+} // namespace
+
+Interruption::Interruption() {
+    g_requested = false;
+    g_event = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    struct sigaction action {};
+    action.sa_handler = &OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < 2; ++i) {
+        ::sigaction(kSignals[i], &action, &g_previous[i]);
+    }
+}
+
+Interruption::~Interruption() {
+    for (int i = 0; i < 2; ++i) {
+        ::sigaction(kSignals[i], &g_previous[i], nullptr);
+    }
+    const int fd = g_event.exchange(-1);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+bool Interruption::Requested() const {
+    return g_requested;
+}
+
+void Interruption::Request() {
+    NoteRequest();
+}
+
+std::intptr_t Interruption::Native() const {
+    return g_event;
+}
+
+} // namespace platform

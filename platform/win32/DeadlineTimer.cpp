@@ -1,0 +1,79 @@
+#include "platform/DeadlineTimer.h"
+
+#include "platform/SystemClock.h"
+
+#include <windows.h>
+// mmsystem.h builds on the types of windows.h.
+#include <mmsystem.h>
+
+namespace platform {
+
+namespace {
+
+// FILETIME counts 100 ns since 1601-01-01 UTC; this many of them lie before 1970-01-01.
+constexpr std::int64_t kFileTimeAt1970 = 116'444'736'000'000'000;
+
+// A waitable timer wakes on the timer tick (1 ms at best), so it is set this much before the
+// deadline and the rest is spent yielding the processor until the clock reads the deadline.
+constexpr std::int64_t kYieldStretchMicroseconds = 1500;
+
+} // namespace
+
+DeadlineTimer::DeadlineTimer()
+    : m_native(reinterpret_cast<std::intptr_t>(::CreateWaitableTimerA(nullptr, TRUE, nullptr))) {}
+
+DeadlineTimer::~DeadlineTimer() {
+    if (Ready()) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(m_native));
+    }
+}
+
+bool DeadlineTimer::Ready() const {
+    return m_native != 0;
+}
+
+DeadlineWait DeadlineTimer::WaitUntil(std::int64_t deadline, const Interruption& interruption) {
+    const auto timer = reinterpret_cast<HANDLE>(m_native);
+    const auto interrupt = reinterpret_cast<HANDLE>(interruption.Native());
+    for (;;) {
+        if (interruption.Requested()) {
+            return DeadlineWait::Interrupted;
+        }
+        const std::int64_t left = deadline - SystemClockMicroseconds();
+        if (left <= 0) {
+            return DeadlineWait::Reached;
+        }
+        if (left <= kYieldStretchMicroseconds) {
+            ::Sleep(0);
+            continue;
+        }
+        if (!Ready() || interrupt == nullptr) {
+            return DeadlineWait::Failed;
+        }
+        // A positive due time is absolute, on the system clock, so a change of the clock
+        // during a long wait moves the wake-up with it.
+        LARGE_INTEGER due;
+        due.QuadPart = (deadline - kYieldStretchMicroseconds) * 10 + kFileTimeAt1970;
+        if (!::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+            return DeadlineWait::Failed;
+        }
+        const HANDLE handles[2] = {interrupt, timer};
+        const DWORD woken = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0) {
+            return DeadlineWait::Interrupted;
+        }
+        if (woken != WAIT_OBJECT_0 + 1) {
+            return DeadlineWait::Failed;
+        }
+    }
+}
+
+FineTimerResolution::FineTimerResolution() : m_raised(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+FineTimerResolution::~FineTimerResolution() {
+    if (m_raised) {
+        ::timeEndPeriod(1);
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,52 @@
+#include "platform/SystemClock.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+// FILETIME counts 100 ns since 1601-01-01 UTC; this many of them lie before 1970-01-01.
+constexpr std::int64_t kFileTimeAt1970 = 116'444'736'000'000'000;
+
+using ClockReader = void(WINAPI*)(FILETIME*);
+
+// Windows 8 and later read the clock to the microsecond; older ones (XP included) only to the
+// timer tick, and lack the precise reader, so it is looked up rather than imported.
+ClockReader FinestClockReader() {
+    static const ClockReader reader = [] {
+        const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+        const FARPROC precise = kernel != nullptr
+                                    ? ::GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime")
+                                    : nullptr;
+        return precise != nullptr
+                   ? reinterpret_cast<ClockReader>(reinterpret_cast<void (*)()>(precise))
+                   : &::GetSystemTimeAsFileTime;
+    }();
+    return reader;
+}
+
+} // namespace
+
+std::int64_t SystemClockMicroseconds() {
+    FILETIME now{};
+    FinestClockReader()(&now);
+    const std::int64_t ticks =
+        static_cast<std::int64_t>((std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime);
+    return (ticks - kFileTimeAt1970) / 10;
+}
+
+LocalTime LocalTimeAt(std::int64_t microseconds) {
+    const auto ticks = static_cast<std::uint64_t>(microseconds * 10 + kFileTimeAt1970);
+    FILETIME at{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc{};
+    SYSTEMTIME local{};
+    if (!::FileTimeToSystemTime(&at, &utc) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        return {};
+    }
+    return {local.wYear, local.wMonth,  local.wDayOfWeek, local.wDay,
+            local.wHour, local.wMinute, local.wSecond,    local.wMilliseconds};
+}
+
+} // namespace platform

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "timeset/LocalInstant.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What kalvor-sync was asked to do, from its command line.
+struct SyncCommand {
+    enum class Action { Sync, DryRun, Help, Version, UsageError };
+    enum class Verbosity { Quiet, Normal, Verbose };
+
+    Action m_action = Action::Sync;
+    int m_portNumber = 0;     // --port N, or the number a device path stands on; 0 for none
+    std::string m_portDevice; // --port DEVICE: the path that stands for m_portNumber
+    bool m_align = true;      // --no-align turns it off
+    std::int64_t m_latencyMicroseconds = 0;    // --offset MS
+    std::int64_t m_everyMicroseconds = 0;      // --every DURATION; 0: one sequence
+    std::optional<LocalInstant> m_at;          // --at with --dry-run
+    Verbosity m_verbosity = Verbosity::Normal; // --quiet, --verbose
+    std::string m_error;                       // with UsageError: what is wrong, for stderr
+};
+
+SyncCommand ParseSyncCommand(int argc, const char* const argv[]);
+
+// The --help text: what it does, the options and the exit codes.
+const char* SyncUsageText();
+
+// Exit codes, as --help tells them.
+inline constexpr int kExitSent = 0;
+inline constexpr int kExitPortNotOpened = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitSendFailed = 3;
+inline constexpr int kExitInterrupted = 130;

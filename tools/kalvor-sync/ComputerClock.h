@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/SystemClock.h"
+#include "timeset/LocalInstant.h"
+
+#include <cstdint>
+
+// The computer's local time at an instant of its clock, as a plan reads it.
+inline LocalInstant ComputerLocalTime(std::int64_t microseconds) {
+    return ToLocalInstant(platform::LocalTimeAt(microseconds));
+}

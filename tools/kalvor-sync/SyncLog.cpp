@@ -1,0 +1,25 @@
+#include "SyncLog.h"
+
+#include "InstantText.h"
+
+void SyncLog::Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame) {
+    if (m_verbosity != SyncCommand::Verbosity::Verbose) {
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    m_out << FormatInstant(at) << "  " << FrameHex(frame) << "  " << FieldName(stepIndex)
+          << std::endl;
+}
+
+void SyncLog::Note(const std::string& line) {
+    if (m_verbosity == SyncCommand::Verbosity::Quiet) {
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    m_out << line << std::endl;
+}
+
+void SyncLog::Error(const std::string& line) {
+    std::lock_guard lock(m_mutex);
+    m_errors << "kalvor-sync: " << line << std::endl;
+}

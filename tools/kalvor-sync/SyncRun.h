@@ -1,0 +1,43 @@
+#pragma once
+
+#include "SyncLog.h"
+#include "platform/DeadlineTimer.h"
+#include "platform/Interruption.h"
+
+#include <cstdint>
+#include <string>
+
+// The port a sync writes to: a number, and the device path that stands for it when one was given.
+struct SyncPort {
+    int m_number = 0;
+    std::string m_device; // empty: the platform's own device for the number
+
+    // How messages name it: "COM3 (/dev/ttyS2)" or the device path given.
+    std::string Name() const;
+};
+
+enum class RunOutcome { Sent, NotOpened, SendFailed, Interrupted };
+
+// One sequence on the port, start to end: opens it, plans the sequence, hands each frame to the
+// port at its instant and closes the port again, so that it is free between runs. Failures are
+// told on the log as they happen.
+class SyncRun {
+public:
+    SyncRun(const SyncPort& port, bool align, std::int64_t latencyMicroseconds, SyncLog& log,
+            const platform::Interruption& interruption, platform::DeadlineTimer& timer)
+        : m_port(port), m_align(align), m_latencyMicroseconds(latencyMicroseconds), m_log(log),
+          m_interruption(interruption), m_timer(timer) {}
+
+    RunOutcome Once();
+
+private:
+    const SyncPort m_port;
+    const bool m_align;
+    const std::int64_t m_latencyMicroseconds;
+    SyncLog& m_log;
+    const platform::Interruption& m_interruption;
+    platform::DeadlineTimer& m_timer;
+};
+
+// The system's text for the calling thread's last error, on one line.
+std::string LastSystemReason();
