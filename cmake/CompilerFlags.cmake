@@ -12,12 +12,18 @@ endif()
 set(KALVOR_SUBSYSTEM_VERSION "" CACHE STRING "PE subsystem version of Windows executables (e.g. 5.01)")
 
 # kalvor_windows_subsystem(<target> console|windows)
+# Every Windows executable of the tree goes through here. Those built to start on Windows XP
+# (subsystem 5.01) also answer the thread library's GetTickCount64 import themselves, since XP's
+# kernel32 lacks it (see platform/win32/TickCountOnXp.c).
 function(kalvor_windows_subsystem target kind)
     if(NOT WIN32)
         return()
     endif()
     if(KALVOR_SUBSYSTEM_VERSION)
         target_link_options(${target} PRIVATE "-Wl,--subsystem,${kind}:${KALVOR_SUBSYSTEM_VERSION}")
+        if(KALVOR_SUBSYSTEM_VERSION VERSION_LESS 6.0 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+            target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/win32/TickCountOnXp.c)
+        endif()
     else()
         target_link_options(${target} PRIVATE "-Wl,--subsystem,${kind}")
     endif()
