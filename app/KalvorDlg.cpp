@@ -25,7 +25,8 @@ const MessageMapEntry CKalvorDlg::s_messageMap[] = {
     MapMessage(WM_SYSCOMMAND, &CKalvorDlg::OnSysCommand),
     MapMessage(WM_PAINT, &CKalvorDlg::OnPaint),
     MapMessage(WM_QUERYDRAGICON, &CKalvorDlg::OnQueryDragIcon),
-    // The port list's selection change and the set-time click come here.
+    MapCommand(IDC_PORT_LIST, CBN_SELCHANGE, &CKalvorDlg::OnSelchangePortList),
+    MapCommand(IDC_SET_TIME, BN_CLICKED, &CKalvorDlg::OnClickedSetTime),
     MapMessage(WM_TIMER, &CKalvorDlg::OnTimer),
 };
 
@@ -35,7 +36,8 @@ MessageMap CKalvorDlg::GetMessageMap() const {
 
 void CKalvorDlg::DoDataExchange(CDataExchange* pDX) {
     CDialogEx::DoDataExchange(pDX);
-    // The port list and its selected position are exchanged here.
+    DDX_Control(pDX, IDC_PORT_LIST, m_portList);
+    DDX_CBIndex(pDX, IDC_PORT_LIST, m_portIndex);
 }
 
 BOOL CKalvorDlg::OnInitDialog() {
@@ -54,7 +56,7 @@ BOOL CKalvorDlg::OnInitDialog() {
 
     LoadSettings();
     InitControls();
-    // The first port opening comes here.
+    OpenInitialPort();
     RefreshAll();
 
     SetTimer(TIMER_CLOCK, TIMER_CLOCK_PERIOD_MS);
@@ -63,7 +65,7 @@ BOOL CKalvorDlg::OnInitDialog() {
 }
 
 void CKalvorDlg::InitControls() {
-    // The port list is filled here, first.
+    InitPortList();
 
     // A failed creation leaves the font empty: the labels then draw in the system's font.
     m_bigFont.CreateFont(kBigFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET,
@@ -109,7 +111,9 @@ HCURSOR CKalvorDlg::OnQueryDragIcon() {
 
 void CKalvorDlg::OnTimer(UINT_PTR timer) {
     switch (timer) {
-    // TIMER_SEND_STEP's step of the time-set sequence comes here.
+    case TIMER_SEND_STEP:
+        SendStep();
+        break;
     case TIMER_CLOCK:
         RefreshTime();
         break;

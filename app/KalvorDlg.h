@@ -1,10 +1,12 @@
 #pragma once
 
 #include "clock/ClockSource.h"
+#include "framework/ComboBox.h"
 #include "framework/DialogEx.h"
 #include "framework/Font.h"
 #include "platform/LocalTime.h"
 #include "res/resource.h"
+#include "serial/SerialPort.h"
 #include "timeset/TimeSnapshot.h"
 
 #include <string>
@@ -15,6 +17,7 @@ inline constexpr UINT_PTR TIMER_SEND_STEP = 1; // one time-set frame every 200 m
 inline constexpr UINT_PTR TIMER_CLOCK = 2;     // time of day, every 500 ms
 inline constexpr UINT_PTR TIMER_REFRESH = 3;   // date, weekday and time, every 10 s
 
+inline constexpr UINT TIMER_SEND_STEP_PERIOD_MS = 200;
 inline constexpr UINT TIMER_CLOCK_PERIOD_MS = 500;
 inline constexpr UINT TIMER_REFRESH_PERIOD_MS = 10000;
 
@@ -33,6 +36,18 @@ protected:
 
     void InitControls();
 
+    // Port selection (app/PortSelection.cpp).
+    void InitPortList();
+    void OpenInitialPort();
+    void OnSelchangePortList();
+    void OpenSelectedPort(int portNumber);
+    void FinishOpening(bool opened);
+    void ShowTip(const std::string& text);
+
+    // The time-set command (timeset/TimeSetCommand.cpp).
+    void OnClickedSetTime();
+    void SendStep();
+
     void OnSysCommand(UINT command, LPARAM position);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
@@ -46,9 +61,13 @@ protected:
     void LoadSettings();
 
     HICON m_hIcon;
-    // The port list, its selected position, the port and the port choice come here.
-    TimeSnapshot m_time; // the last reading of the local clock
-    // The time-set step comes here.
+    CComboBox m_portList;
+    int m_portIndex = 0; // the list's selected position after data exchange; -1 for none
+    CSerialPort m_port;
+    bool m_portOpen = false; // true exactly when the last opening attempt succeeded
+    int m_portNumber = 0;    // the chosen port, 1 to 10; 0 after a change that left none selected
+    TimeSnapshot m_time;     // the last reading of the local clock; only the clock writes it
+    int m_sendStep = 0;      // the next time-set frame, 0 (year) to 6 (seconds)
     CFont m_bigFont;
     // The settings texts, in the code page of the system; empty when the file lacks them.
     std::string m_textMonday;
@@ -63,6 +82,16 @@ protected:
     std::string m_buttonCaption;
     std::string m_tipNotOpen;
 
-    // Where the clock display reads the time.
+    // Where the clock display and the time-set command read the time.
     ClockSource m_readClock;
+
+    // The time every frame of the running sequence carries, planned by SendStep at the
+    // sequence's first frame; kept apart from m_time, which only the clock writes.
+    TimeSnapshot m_sequenceTime;
+
+    // True while a port is being opened and its outcome shown. A selection change that comes
+    // meanwhile (from the message loop of a report or tip) only sets m_selectionWaiting, and is
+    // acted on once the running opening has returned: no opening ever runs inside another.
+    bool m_openingInProgress = false;
+    bool m_selectionWaiting = false;
 };

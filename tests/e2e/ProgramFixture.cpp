@@ -5,6 +5,8 @@
 #include "tools/driver/Windows.h"
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -44,6 +46,21 @@ int SecondOfDay(const SYSTEMTIME& time) {
 }
 
 } // namespace
+
+std::string ShippedChineseSettings() {
+    std::ifstream file(KALVOR_SETTINGS_CHINESE, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+void ExpectTip(const BoxSeen& seen, const std::string& text, HWND mainWindow) {
+    ASSERT_NE(seen.box.window, nullptr) << "no tip came; expected \"" << text << "\"";
+    EXPECT_EQ(seen.box.text, text);
+    EXPECT_EQ(seen.box.caption, "");
+    EXPECT_EQ(seen.box.icon, driver::BoxIcon::Exclamation) << driver::BoxIconName(seen.box.icon);
+    EXPECT_EQ(seen.owner, mainWindow) << "the tip is not owned by the main window";
+}
 
 std::string DateText(const SYSTEMTIME& time) {
     char text[32];
@@ -119,9 +136,36 @@ HWND ProgramTest::Start(const std::optional<std::string>& settings,
         ADD_FAILURE() << "cannot start " << program << ": error " << ::GetLastError();
         return nullptr;
     }
+    m_openingTip = DismissNextBox(kWindowTimeoutMs);
+    if (m_openingTip.box.window == nullptr) {
+        ADD_FAILURE() << "no tip told how opening COM1 went";
+        return nullptr;
+    }
     m_window = driver::WaitForMainWindow(m_program->ProcessId(), kWindowTimeoutMs);
     EXPECT_NE(m_window, nullptr) << "the main window did not come";
     return m_window;
+}
+
+BoxSeen ProgramTest::DismissNextBox(DWORD milliseconds) const {
+    BoxSeen seen;
+    seen.box = driver::WaitForMessageBox(m_program->ProcessId(), milliseconds);
+    if (seen.box.window == nullptr) {
+        return seen;
+    }
+    seen.owner = ::GetWindow(seen.box.window, GW_OWNER);
+    seen.mainWindowVisible = driver::WaitForMainWindow(m_program->ProcessId(), 0) != nullptr;
+    EXPECT_TRUE(driver::DismissMessageBox(seen.box.window)) << "the box stayed: " << seen.box.text;
+    return seen;
+}
+
+std::vector<driver::MessageBoxInfo> ProgramTest::OpenBoxes() const {
+    return driver::ListMessageBoxes(m_program->ProcessId());
+}
+
+void ProgramTest::ExpectNoBoxFor(DWORD milliseconds) const {
+    const driver::MessageBoxInfo box = driver::WaitForMessageBox(ProcessId(), milliseconds);
+    EXPECT_EQ(box.window, nullptr)
+        << "a box opened: \"" << box.text << "\" (" << box.caption << ")";
 }
 
 void ProgramTest::TearDown() {

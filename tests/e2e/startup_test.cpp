@@ -4,20 +4,10 @@
 #include "res/resource.h"
 #include "tools/driver/Windows.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace {
 
 const char* const kChineseWeekdays[] = {"星期日", "星期一", "星期二", "星期三",
                                         "星期四", "星期五", "星期六"};
-
-std::string ShippedChineseSettings() {
-    std::ifstream file(KALVOR_SETTINGS_CHINESE, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
 
 int TodaysWeekday() {
     SYSTEMTIME now{};

@@ -5,9 +5,6 @@
 #include "tools/driver/Commands.h"
 #include "tools/driver/Windows.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace {
 
 constexpr DWORD kExitTimeoutMs = 10000;
@@ -58,10 +55,7 @@ TEST_F(ProgramTest, EnterEscapeAndCloseBoxEachEndProgram) {
 }
 
 TEST_F(ProgramTest, MainWindowWithChineseTexts) {
-    std::ifstream file(KALVOR_SETTINGS_CHINESE, std::ios::binary);
-    std::ostringstream settings;
-    settings << file.rdbuf();
-    const HWND window = Start(settings.str());
+    const HWND window = Start(ShippedChineseSettings());
     ASSERT_NE(window, nullptr);
     // Two ticks of the clock, so that the screenshot of the end state shows a settled window.
     ::Sleep(1000);

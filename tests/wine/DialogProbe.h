@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoxWatcher.h"
 #include "app/KalvorDlg.h"
 
 #include <functional>
@@ -8,7 +9,9 @@
 
 // The main dialog run in the test's own process, on its own resources. The test's script runs
 // once the dialog is initialised, on the dialog's thread, before any message is pumped, so no
-// timer of the dialog's own fires meanwhile; the dialog then ends.
+// timer of the dialog's own fires meanwhile (unless a message box pumps them); the dialog then
+// ends. Every message box it shows, from the tip of the first port opening on, is dismissed by
+// a watcher and kept in Boxes().
 class KalvorDlgProbe : public CKalvorDlg {
 public:
     using Script = std::function<void(KalvorDlgProbe&)>;
@@ -22,6 +25,31 @@ public:
     void Tick(UINT_PTR timer) const { ::SendMessageA(m_hWnd, WM_TIMER, timer, 0); }
     HWND Window() const { return m_hWnd; }
     const TimeSnapshot& Snapshot() const { return m_time; }
+
+    // What a user does: choose a list position (−1 for none) and click the set-time button,
+    // delivered at once through the dialog's map.
+    void SelectPort(int position) const {
+        ::SendMessageA(GetDlgItem(IDC_PORT_LIST), CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+        ::SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_PORT_LIST, CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(GetDlgItem(IDC_PORT_LIST)));
+    }
+    void ClickSetTime() const {
+        ::SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_SET_TIME, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(GetDlgItem(IDC_SET_TIME)));
+    }
+
+    const CComboBox& PortList() const { return m_portList; }
+    bool PortOpen() const { return m_portOpen; }
+    int PortNumber() const { return m_portNumber; }
+    int SendStepNumber() const { return m_sendStep; }
+    BoxWatcher& Boxes() { return m_boxes; }
+
+    void SetTips(const std::string& openOk, const std::string& openFailed,
+                 const std::string& notOpen) {
+        m_tipOpenOk = openOk;
+        m_tipOpenFailed = openFailed;
+        m_tipNotOpen = notOpen;
+    }
 
     void SetWeekdayNames(const std::string (&names)[7]) {
         std::string* const texts[] = {&m_textSunday,    &m_textMonday,   &m_textTuesday,
@@ -42,4 +70,5 @@ protected:
 
 private:
     Script m_script;
+    BoxWatcher m_boxes;
 };

@@ -1,0 +1,52 @@
+// The time-set command of the main dialog: a click starts the sequence, and each tick of
+// TIMER_SEND_STEP hands one frame to the port.
+#include "app/KalvorDlg.h"
+#include "timeset/LocalInstant.h"
+#include "timeset/TimeFrame.h"
+
+namespace {
+
+// The time all frames of a sequence carry, planned at its first tick: the clock's reading moved
+// on to when the seconds frame is due, six ticks later, so that a sequence crossing a change of
+// minute, hour or day still sets one coherent time. The milliseconds are dropped: the device
+// starts its second as the seconds frame arrives, so it is not set ahead of the computer.
+TimeSnapshot PlanSequenceTime(const platform::LocalTime& firstTick) {
+    constexpr int kTicksToSecondsFrame = kFramesPerSequence - 1;
+    return AddMilliseconds(ToLocalInstant(firstTick),
+                           std::int64_t{kTicksToSecondsFrame} * TIMER_SEND_STEP_PERIOD_MS)
+        .m_time;
+}
+
+} // namespace
+
+// A click during a sequence restarts the timer and carries on from the current step, with the
+// time already planned: the frames still to come stay coherent with those already sent (the
+// device then runs behind by the delay the click added).
+void CKalvorDlg::OnClickedSetTime() {
+    if (m_portOpen) {
+        SetTimer(TIMER_SEND_STEP, TIMER_SEND_STEP_PERIOD_MS);
+    } else {
+        ShowTip(m_tipNotOpen);
+    }
+}
+
+void CKalvorDlg::SendStep() {
+    const std::optional<FrameStep> step = FrameStep::At(m_sendStep);
+    if (!step) { // never: m_sendStep only counts from 0 to 6
+        m_sendStep = 0;
+        KillTimer(TIMER_SEND_STEP);
+        return;
+    }
+    if (m_sendStep == 0) {
+        m_sequenceTime = PlanSequenceTime(m_readClock());
+    }
+    const TimeFrame frame = BuildTimeFrame(m_sequenceTime, *step);
+    // The port's state is not looked at: after a failed reopening the frame reaches no line.
+    m_port.RequestSend(frame.data(), static_cast<std::uint32_t>(frame.size()));
+
+    ++m_sendStep;
+    if (m_sendStep >= kFramesPerSequence) {
+        m_sendStep = 0;
+        KillTimer(TIMER_SEND_STEP);
+    }
+}
