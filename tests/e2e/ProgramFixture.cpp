@@ -32,8 +32,9 @@ std::wstring Extended(const std::string& path) {
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    const driver::UniqueHandle file(::CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const platform::UniqueHandle file(::CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0,
+                                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                    nullptr));
     DWORD written = 0;
     return file.Get() != INVALID_HANDLE_VALUE &&
            ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,

@@ -23,8 +23,8 @@ Program::Program(const std::string& executable, const std::string& directory) {
     const std::wstring folder = Wide(directory);
     if (::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                          nullptr, folder.c_str(), &startup, &started)) {
-        m_process = UniqueHandle(started.hProcess);
-        m_thread = UniqueHandle(started.hThread);
+        m_process = platform::UniqueHandle(started.hProcess);
+        m_thread = platform::UniqueHandle(started.hThread);
         m_processId = started.dwProcessId;
     }
 }
