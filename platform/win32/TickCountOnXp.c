@@ -17,7 +17,8 @@ static ULONGLONG WINAPI MonotonicMilliseconds(void) {
 }
 
 /* The import slot the library calls through, under its i686 (stdcall) name. */
-/* clang-format off: it would split the declarator from its parameter list. */
+/* The formatter would split the declarator from its parameter list. */
+/* clang-format off */
 ULONGLONG(WINAPI *const kalvor_GetTickCount64_slot)(void) __asm__("__imp__GetTickCount64@0") =
     MonotonicMilliseconds;
 /* clang-format on */
