@@ -48,6 +48,10 @@ int SecondOfDay(const SYSTEMTIME& time) {
 
 } // namespace
 
+const ClosingWay kClosingWays[3] = {{"close box", driver::ClickCloseBox},
+                                    {"Esc", driver::PressEscape},
+                                    {"Enter", driver::PressEnter}};
+
 std::string ShippedChineseSettings() {
     std::ifstream file(KALVOR_SETTINGS_CHINESE, std::ios::binary);
     std::ostringstream bytes;
