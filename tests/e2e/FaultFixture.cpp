@@ -4,6 +4,8 @@
 #include "tools/driver/Windows.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 HWND FaultTest::StartOnCom1() {
     const HWND window = Start(ShippedChineseSettings());
@@ -20,6 +22,40 @@ std::vector<BoxSeen> FaultTest::DismissBoxesUntilQuiet(DWORD firstMs, DWORD quie
         seen.push_back(box);
     }
     return seen;
+}
+
+int CountFromEnvironment(const char* name, int standard) {
+    char text[32] = {};
+    const DWORD length = ::GetEnvironmentVariableA(name, text, sizeof text);
+    const int count = length > 0 && length < sizeof text ? std::atoi(text) : 0;
+    return count > 0 ? count : standard;
+}
+
+void PrintFigures(const driver::ProcessFigures& before, const driver::ProcessFigures& after) {
+    std::printf("figures: memory private %zu -> %zu KB, working set %zu -> %zu KB, peak %zu KB\n",
+                before.privateBytes / 1024, after.privateBytes / 1024, before.workingSet / 1024,
+                after.workingSet / 1024, after.peakWorkingSet / 1024);
+    std::printf("figures: handles %d -> %d, threads %d -> %d\n", before.handles, after.handles,
+                before.threads, after.threads);
+}
+
+std::string GapFigures(const std::vector<DecodedFrame>& frames) {
+    std::vector<std::int64_t> gaps;
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        if (frames[i].m_fieldNumber == frames[i - 1].m_fieldNumber + 1) {
+            gaps.push_back(MillisecondsBetween(frames[i - 1].m_arrival, frames[i].m_arrival));
+        }
+    }
+    if (gaps.empty()) {
+        return "no gaps between frames";
+    }
+    std::sort(gaps.begin(), gaps.end());
+    char text[160];
+    std::snprintf(text, sizeof text, "%zu gaps: median %lld ms, p99 %lld ms, least %lld, most %lld",
+                  gaps.size(), static_cast<long long>(gaps[gaps.size() / 2]),
+                  static_cast<long long>(gaps[(gaps.size() * 99) / 100]),
+                  static_cast<long long>(gaps.front()), static_cast<long long>(gaps.back()));
+    return text;
 }
 
 bool FaultTest::Answers(HWND window, DWORD milliseconds) {
@@ -43,6 +79,3 @@ void TimeLabelWatch::Look() {
     }
 }
 
-DWORD TimeLabelWatch::LongestUnchangedMs() const {
-    return std::max(m_longestMs, ::GetTickCount() - m_changedAt);
-}

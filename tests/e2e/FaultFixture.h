@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceOnLine.h"
 #include "ProgramFixture.h"
 #include "tools/driver/ProcessFigures.h"
 
@@ -23,6 +24,18 @@ protected:
     static bool Answers(HWND window, DWORD milliseconds);
 };
 
+// A count of the test's own that a long run (scripts/soak) sets through the environment variable
+// `name`; `standard` when it is not set.
+int CountFromEnvironment(const char* name, int standard);
+
+// Prints what the program held before and after a run, as "figures:" lines (scripts/soak shows
+// them): memory, its peak, handles and threads.
+void PrintFigures(const driver::ProcessFigures& before, const driver::ProcessFigures& after);
+
+// The gaps between the frames of each sequence, in words: median, 99th percentile, least and
+// most, in milliseconds.
+std::string GapFigures(const std::vector<DecodedFrame>& frames);
+
 // The caption of the reports of failing serial calls.
 inline constexpr const char* kReportCaption = "Application Error";
 
@@ -33,7 +46,8 @@ public:
     // Reads the label again; call it often (every 100 to 250 ms).
     void Look();
     int Changes() const { return m_changes; }
-    DWORD LongestUnchangedMs() const;
+    // The longest the label was seen unchanged, up to the last look.
+    DWORD LongestUnchangedMs() const { return m_longestMs; }
 
 private:
     HWND m_window;
