@@ -7,6 +7,7 @@
 #include "platform/LocalTime.h"
 #include "res/resource.h"
 #include "serial/SerialPort.h"
+#include "timeset/Protocol.h"
 #include "timeset/TimeSnapshot.h"
 
 #include <string>
@@ -17,7 +18,7 @@ inline constexpr UINT_PTR TIMER_SEND_STEP = 1; // one time-set frame every 200 m
 inline constexpr UINT_PTR TIMER_CLOCK = 2;     // time of day, every 500 ms
 inline constexpr UINT_PTR TIMER_REFRESH = 3;   // date, weekday and time, every 10 s
 
-inline constexpr UINT TIMER_SEND_STEP_PERIOD_MS = 200;
+inline constexpr UINT TIMER_SEND_STEP_PERIOD_MS = kFramePeriodMs;
 inline constexpr UINT TIMER_CLOCK_PERIOD_MS = 500;
 inline constexpr UINT TIMER_REFRESH_PERIOD_MS = 10000;
 

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace kalvor_sim;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Late in the device's last year, so that carries run past what it can be set to.
     LocalInstant now{{2099, 12, 31, 4, 23, 59, 58}, 500};

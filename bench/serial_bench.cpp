@@ -2,6 +2,7 @@
 // Wine): how long a hand-over takes to reach the far end, how long one opening of an open,
 // monitored port takes, and what the monitor costs while nothing happens. Port 1 is the line.
 #include "platform/Notifications.h"
+#include "serial/PortReport.h"
 #include "serial/SerialPort.h"
 #include "tests/serial/support/FarEnd.h"
 
@@ -16,6 +17,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using serial_test::Bytes;
 using serial_test::FarEnd;
+using serial_test::PortFor;
 
 constexpr int kPort = 1;
 
@@ -49,10 +51,10 @@ int main() {
     FarEnd line(kPort);
     platform::NotificationQueue owner;
     CSerialPort port;
-    port.SetReportSink([](const std::string& text, const std::string&) {
-        std::fprintf(stderr, "report: %s", text.c_str());
+    port.SetReportSink([](const platform::PortError& error) {
+        std::fprintf(stderr, "report: %s", PortReportText(error).c_str());
     });
-    if (!port.Open(owner.Handle(), kPort) || !port.StartMonitor()) {
+    if (!port.Open(owner.Handle(), PortFor(kPort)) || !port.StartMonitor()) {
         std::fprintf(stderr, "port %d does not open\n", kPort);
         return 1;
     }
@@ -73,7 +75,7 @@ int main() {
     std::vector<double> openings;
     for (int i = 0; i < 200; ++i) {
         const auto start = Clock::now();
-        port.Open(owner.Handle(), kPort);
+        port.Open(owner.Handle(), PortFor(kPort));
         openings.push_back(Milliseconds(Clock::now() - start));
         port.StartMonitor();
     }

@@ -93,18 +93,14 @@ enum class Transfer {
     CompletionFailed, // it started but failed while under way
 };
 
-// Says which device stands for port n: on POSIX a terminal path (the default is
-// "/dev/ttyS<n-1>"), on Win32 a device name (the default is "\\.\COM<n>", which opens COM10 and
-// above as well as COM1). Set it before the port is opened; an empty path restores the default.
-void SetPortDevice(int portNumber, const std::string& path);
-// The device that stands for port n now, and the one that does when none was set.
-std::string PortDevice(int portNumber);
-std::string DefaultPortDevice(int portNumber);
+// The device that stands for COM port n: "\\.\COM<n>" on Win32 (the device namespace name,
+// since a plain "COM10" names no device there), "/dev/ttyS<n-1>" on POSIX.
+std::string ComPortDevice(int portNumber);
 
-// One serial port, opened by number for exclusive overlapped use, and released by Close() or
-// the destructor. Every call that fails returns false (or Failed) and leaves the system's error
-// for LastSystemError(). The calls are not thread-safe; callers serialise them (the monitor's
-// event wait excepted, which another thread never touches while it is armed).
+// One serial port, opened by its device name for exclusive overlapped use, and released by
+// Close() or the destructor. Every call that fails returns false (or Failed) and leaves the
+// system's error for LastSystemError(). The calls are not thread-safe; callers serialise them (the
+// monitor's event wait excepted, which another thread never touches while it is armed).
 class CommPort {
 public:
     CommPort();
@@ -112,8 +108,9 @@ public:
     CommPort(const CommPort&) = delete;
     CommPort& operator=(const CommPort&) = delete;
 
-    // Opens the device of port n. False when it is absent or in use; no port is held then.
-    bool Open(int portNumber);
+    // Opens the device ("\\.\COM3", "/dev/ttyUSB0"). False when it is absent or in use; no port is
+    // held then.
+    bool Open(const std::string& device);
     void Close();
     bool IsOpen() const;
 

@@ -8,8 +8,8 @@ namespace platform {
 unsigned LastSystemError();
 
 // The system's own text for an error code, in the user's default language, as the system words
-// it and with its closing line break (POSIX: strerror's text plus a line break). Insert markers
-// are left as they stand. Empty when the system has no text for the code.
+// it: with its closing line break on Win32, strerror's text on POSIX. Insert markers are left as
+// they stand. Empty when the system has no text for the code.
 std::string SystemErrorText(unsigned code);
 
 } // namespace platform

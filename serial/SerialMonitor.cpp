@@ -12,12 +12,10 @@ namespace {
 // but a port that keeps failing cannot keep it spinning.
 constexpr int kQuietPortPauseMs = 100;
 
-constexpr const char* kMonitorOperationNames[] = {
-    "WaitCommEvent()",
-    "WriteFile()",
-    "GetOverlappedResults() in WriteFile()",
-    "ReadFile()",
-    "GetOverlappedResults() in ReadFile()",
+constexpr platform::PortOperation kMonitorOperations[] = {
+    platform::PortOperation::EventWait,       platform::PortOperation::Write,
+    platform::PortOperation::WriteCompletion, platform::PortOperation::Read,
+    platform::PortOperation::ReadCompletion,
 };
 
 // The notifications a port event gives, in the order they are posted.
@@ -204,7 +202,7 @@ void CSerialPort::ReportMonitorFailure(MonitorOperation operation) {
         return;
     }
     m_shownFailures[operation] = error;
-    ReportPortError(kMonitorOperationNames[operation]);
+    ReportPortError(kMonitorOperations[operation]);
 }
 
 void CSerialPort::ForgetMonitorFailures(MonitorOperation first, MonitorOperation last) {

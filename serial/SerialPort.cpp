@@ -1,21 +1,21 @@
 #include "serial/SerialPort.h"
 
 #include "platform/ErrorBox.h"
-#include "platform/SystemError.h"
+#include "serial/PortReport.h"
+#include "timeset/Protocol.h"
 
-#include <cstdio>
+using platform::PortOperation;
 
 namespace {
 
 constexpr std::uint32_t kAllTimeoutsMs = 1000;
 constexpr std::uint32_t kPortEventMask = platform::kEventRxChar | platform::kEventRxFlag;
-constexpr const char* kReportCaption = "Application Error";
 
 } // namespace
 
 CSerialPort::CSerialPort()
-    : m_reportSink([](const std::string& text, const std::string& caption) {
-          platform::ShowErrorBox(text, caption);
+    : m_reportSink([](const platform::PortError& error) {
+          platform::ShowErrorBox(PortReportText(error), kPortReportCaption);
       }) {}
 
 CSerialPort::~CSerialPort() {
@@ -43,34 +43,42 @@ void CSerialPort::StopMonitor() {
 }
 
 bool CSerialPort::Open(platform::WindowHandle owner, int portNumber) {
+    return Open(owner, platform::NumberedPort(portNumber));
+}
+
+bool CSerialPort::Open(platform::WindowHandle owner, const platform::PortName& port) {
     StopMonitor();
+    m_openFailure.reset();
 
     const bool eventsReady =
         m_ioRecord.Prepare() && m_sendEvent.CreateOrReset() && m_stopEvent.CreateOrReset();
+    if (!eventsReady) {
+        m_openFailure = platform::CapturePortError(PortOperation::CreateEvents, port);
+    }
     m_waitList = platform::WaitList(m_stopEvent, m_ioRecord, m_sendEvent);
 
     m_owner = owner;
     m_sendBuffer = std::make_unique<std::uint8_t[]>(kSendBufferSize);
-    m_portNumber = portNumber;
+    m_portNumber = port.number;
+    m_portName = port;
     m_eventMask = kPortEventMask;
     m_sendCapacity = kSendBufferSize;
     m_shownFailures = {};
 
-    char lineDefinition[64];
-    std::snprintf(lineDefinition, sizeof lineDefinition, "baud=%d parity=%c data=%d stop=%d", 9600,
-                  'N', 8, 1);
+    const std::string lineDefinition = LineDefinition();
 
     platform::LockGuard guard(m_lock);
     m_portHandle.Close();
     if (!eventsReady) {
         // Without its events no monitor could serve the port: report it, and hold none.
-        ReportPortError("CreateEvent()");
+        m_reportSink(*m_openFailure);
         return false;
     }
-    if (!m_portHandle.Open(portNumber)) {
+    if (!m_portHandle.Open(port.device)) {
+        m_openFailure = platform::CapturePortError(PortOperation::Open, port);
         return false;
     }
-    ConfigurePort(lineDefinition);
+    ConfigurePort(lineDefinition.c_str());
     m_portHandle.Purge(platform::kPurgeAll);
     return true;
 }
@@ -80,34 +88,27 @@ bool CSerialPort::Open(platform::WindowHandle owner, int portNumber) {
 void CSerialPort::ConfigurePort(const char* lineDefinition) {
     m_timeouts = {kAllTimeoutsMs, kAllTimeoutsMs, kAllTimeoutsMs, kAllTimeoutsMs, kAllTimeoutsMs};
     if (!m_portHandle.SetTimeouts(m_timeouts)) {
-        ReportPortError("SetCommTimeouts()");
+        ReportPortError(PortOperation::SetTimeouts);
         return;
     }
     if (!m_portHandle.SetEventMask(m_eventMask)) {
-        ReportPortError("SetCommMask()");
+        ReportPortError(PortOperation::SetEventMask);
         return;
     }
     if (!m_portHandle.GetLineSettings(m_lineSettings)) {
-        ReportPortError("GetCommState()");
+        ReportPortError(PortOperation::GetLineSettings);
         return;
     }
     m_lineSettings.EnableRts();
     if (!platform::BuildLineSettings(lineDefinition, m_lineSettings)) {
-        ReportPortError("BuildCommDCB()");
+        ReportPortError(PortOperation::BuildLineSettings);
         return;
     }
     if (!m_portHandle.SetLineSettings(m_lineSettings)) {
-        ReportPortError("SetCommState()");
+        ReportPortError(PortOperation::SetLineSettings);
     }
 }
 
-void CSerialPort::ReportPortError(const char* operation) {
-    const std::string systemText = platform::SystemErrorText(platform::LastSystemError());
-    // The system's text keeps its own closing line break, so an empty line stands before "Port:".
-    std::string text = "WARNING:  ";
-    text += operation;
-    text += " Failed with the following error: \n";
-    text += systemText;
-    text += "\nPort: " + std::to_string(m_portNumber) + "\n";
-    m_reportSink(text, kReportCaption);
+void CSerialPort::ReportPortError(PortOperation operation) {
+    m_reportSink(platform::CapturePortError(operation, m_portName));
 }

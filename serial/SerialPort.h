@@ -3,6 +3,8 @@
 #include "platform/CommPort.h"
 #include "platform/Event.h"
 #include "platform/Lock.h"
+#include "platform/PortError.h"
+#include "platform/PortName.h"
 #include "platform/WaitList.h"
 #include "platform/WindowHandle.h"
 #include "platform/WorkerThread.h"
@@ -24,9 +26,9 @@
 // the report sink, on the thread that met them.
 class CSerialPort {
 public:
-    // Shows one port error report; called on the thread that met the failure. The default shows
-    // the platform's error box.
-    using ReportSink = std::function<void(const std::string& text, const std::string& caption)>;
+    // Shows one port error; called on the thread that met the failure. The default shows the
+    // window's report (serial/PortReport.h) in the platform's error box.
+    using ReportSink = std::function<void(const platform::PortError& error)>;
 
     static constexpr std::uint32_t kSendBufferSize = 512;
     static constexpr unsigned kMonitorExitCode = 100;
@@ -36,10 +38,12 @@ public:
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Stops the monitor, drops the port held so far and opens port n. False when the port is
+    // Stops the monitor, drops the port held so far and opens COM port n. False when the port is
     // absent or in use (nothing is reported then, and no port is held); a configuration step
     // that fails is reported, and the port still counts as opened.
     bool Open(platform::WindowHandle owner, int portNumber);
+    // The same for a port named by its device (tools, and tests on pseudo-terminals).
+    bool Open(platform::WindowHandle owner, const platform::PortName& port);
 
     // Starts the monitor thread of the open port. False when no port is held, a monitor runs
     // already, or the thread could not be started (the port stays open, nothing is sent).
@@ -50,15 +54,19 @@ public:
     // a null buffer and for more than m_sendCapacity bytes.
     bool RequestSend(const std::uint8_t* bytes, std::uint32_t count);
 
-    // Shows the failure of the named operation with the system's text for the calling thread's
-    // last error and the port number.
-    void ReportPortError(const char* operation);
+    // Shows the failure of the operation with the calling thread's last system error and the
+    // port it was met on.
+    void ReportPortError(platform::PortOperation operation);
 
-    // Replaces where reports go; set it before Open. Tests collect the texts instead.
+    // Replaces where reports go; set it before Open. Tests collect the errors instead.
     void SetReportSink(ReportSink sink);
 
+    // Why the last Open returned false (absent, in use, no events), for callers that tell it
+    // themselves; nothing after an Open that returned true. Open itself reports no absent port.
+    const std::optional<platform::PortError>& LastOpenFailure() const { return m_openFailure; }
+
 private:
-    // The operations whose failures the monitor reports.
+    // The operations whose failures the monitor reports, as indexes of m_shownFailures.
     enum MonitorOperation { kEventWait, kWrite, kWriteCompletion, kRead, kReadCompletion, kCount };
 
     static unsigned MonitorThread(void* port);
@@ -95,6 +103,8 @@ private:
     platform::LineSettings m_lineSettings;
     platform::WindowHandle m_owner = nullptr;
     int m_portNumber = 0;
+    // The port as the user chose it, and its device; written by Open with m_portNumber.
+    platform::PortName m_portName;
     // Replaced by Open while no monitor runs; filled by RequestSend under m_lock.
     std::unique_ptr<std::uint8_t[]> m_sendBuffer;
     std::uint32_t m_eventMask = 0;
@@ -102,6 +112,8 @@ private:
 
     // Set by the owner's thread before Open; called from either thread.
     ReportSink m_reportSink;
+    // Written by Open, on the owner's thread.
+    std::optional<platform::PortError> m_openFailure;
     // The error code of each monitor operation's failure already shown since that operation last
     // succeeded; written by the monitor (and cleared by Open while none runs).
     std::array<std::optional<unsigned>, kCount> m_shownFailures;

@@ -30,3 +30,9 @@ TimeFrame BuildTimeFrame(const TimeSnapshot& snapshot, FrameStep step) {
     // The device checks ~(value - K) with K = 10 - field; that is the same byte as the sum rule.
     return {kFrameStartByte, field, value, FrameCheckByte(field, value)};
 }
+
+const char* FieldName(FrameStep step) {
+    static constexpr const char* kNames[kFramesPerSequence] = {"year", "month",  "day",   "weekday",
+                                                               "hour", "minute", "second"};
+    return kNames[step.Index()];
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Protocol.h"
 #include "TimeSnapshot.h"
 
 #include <array>
@@ -13,10 +14,9 @@
 //   offset 1  field number 1..7
 //   offset 2  field value: BCD, but the weekday as a plain 0..6 (0 Sunday)
 //   offset 3  check byte: ~(value - K) with K = 10 - field number, so all four bytes sum to 0xFF
-using TimeFrame = std::array<std::uint8_t, 4>;
+using TimeFrame = std::array<std::uint8_t, kFrameBytes>;
 
 inline constexpr std::uint8_t kFrameStartByte = 0xF6;
-inline constexpr int kFramesPerSequence = 7;
 
 // The position of a frame in the sequence. Only the seven valid steps exist as values: the one
 // way in from a plain number is At(), which refuses anything outside 0..6, so no caller can hand
@@ -30,6 +30,10 @@ public:
         return FrameStep(index);
     }
     static constexpr FrameStep First() { return FrameStep(0); }
+    // The step of the frame with field number 1 to 7.
+    static constexpr std::optional<FrameStep> OfField(int fieldNumber) {
+        return At(fieldNumber - 1);
+    }
 
     constexpr int Index() const { return m_index; }
     constexpr std::uint8_t FieldNumber() const { return static_cast<std::uint8_t>(m_index + 1); }
@@ -51,3 +55,6 @@ constexpr std::uint8_t FrameCheckByte(std::uint8_t fieldNumber, std::uint8_t val
 
 // The four bytes of one step's frame for the given time. Pure: no clock, no port.
 TimeFrame BuildTimeFrame(const TimeSnapshot& snapshot, FrameStep step);
+
+// The field a step's frame carries: "year", "month", "day", "weekday", "hour", "minute", "second".
+const char* FieldName(FrameStep step);

@@ -1,20 +1,16 @@
 // The time-set command of the main dialog: a click starts the sequence, and each tick of
 // TIMER_SEND_STEP hands one frame to the port.
 #include "app/KalvorDlg.h"
-#include "timeset/LocalInstant.h"
-#include "timeset/TimeFrame.h"
+#include "timeset/SequencePlan.h"
 
 namespace {
 
-// The time all frames of a sequence carry, planned at its first tick: the clock's reading moved
-// on to when the seconds frame is due, six ticks later, so that a sequence crossing a change of
-// minute, hour or day still sets one coherent time. The milliseconds are dropped: the device
-// starts its second as the seconds frame arrives, so it is not set ahead of the computer.
+// The time all frames of a sequence carry, planned at its first tick from the clock's reading:
+// the local time when the seconds frame, six ticks later, reaches the device, so that a sequence
+// crossing a change of minute, hour or day still sets one coherent time.
 TimeSnapshot PlanSequenceTime(const platform::LocalTime& firstTick) {
-    constexpr int kTicksToSecondsFrame = kFramesPerSequence - 1;
-    return AddMilliseconds(ToLocalInstant(firstTick),
-                           std::int64_t{kTicksToSecondsFrame} * TIMER_SEND_STEP_PERIOD_MS)
-        .m_time;
+    return PlanSequenceFrom(CivilClockInstant(ToLocalInstant(firstTick)), &CivilClockTime)
+        .m_instant.m_time;
 }
 
 } // namespace

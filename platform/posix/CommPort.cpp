@@ -179,10 +179,9 @@ struct CommPort::State {
 CommPort::CommPort() = default;
 CommPort::~CommPort() = default;
 
-bool CommPort::Open(int portNumber) {
+bool CommPort::Open(const std::string& device) {
     Close();
-    const std::string path = PortDevice(portNumber);
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid()) {
         return false;
     }
@@ -395,7 +394,7 @@ int CommPort::ReadWithin(std::uint8_t* buffer, int capacity, int timeoutMs) {
     return static_cast<int>(got);
 }
 
-std::string DefaultPortDevice(int portNumber) {
+std::string ComPortDevice(int portNumber) {
     return "/dev/ttyS" + std::to_string(portNumber - 1);
 }
 

@@ -16,8 +16,7 @@ std::string SystemErrorText(unsigned code) {
     if (text == nullptr || *text == '\0') {
         return {};
     }
-    // A line break closes the text, as it closes the system's texts on Windows.
-    return std::string(text) + "\n";
+    return text;
 }
 
 } // namespace platform

@@ -53,8 +53,7 @@ bool BuildLineSettings(const char* definition, LineSettings& settings) {
     return ::BuildCommDCBA(definition, &Record(settings)) != FALSE;
 }
 
-std::string DefaultPortDevice(int portNumber) {
-    // The device namespace name opens every port; a plain "COM10" names no device.
+std::string ComPortDevice(int portNumber) {
     char name[32];
     std::snprintf(name, sizeof name, "\\\\.\\COM%d", portNumber);
     return name;
@@ -81,13 +80,12 @@ CommPort::~CommPort() {
     Close();
 }
 
-bool CommPort::Open(int portNumber) {
+bool CommPort::Open(const std::string& device) {
     Close();
     auto state = std::make_unique<State>();
     if (!state->write.Create() || !state->read.Create()) {
         return false;
     }
-    const std::string device = PortDevice(portNumber);
     state->port.Reset(::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     if (!state->port.Valid()) {

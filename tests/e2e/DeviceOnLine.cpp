@@ -21,13 +21,13 @@ void DeviceOnLine::ListenForFrames(std::size_t count, int milliseconds) {
         const serial_test::Bytes bytes =
             m_line.ReadSome(static_cast<int>(std::min<std::int64_t>(left, 100)));
         const LocalInstant arrival = LocalNow();
-        std::vector<DeviceReport> reports;
+        std::vector<kalvor_sim::DeviceReport> reports;
         for (const std::uint8_t byte : bytes) {
             m_device.Receive(byte, arrival, reports);
         }
         m_device.NoteSilence(arrival, false, reports);
         m_bytesReceived += bytes.size();
-        for (DeviceReport& report : reports) {
+        for (kalvor_sim::DeviceReport& report : reports) {
             if (auto* frame = std::get_if<DecodedFrame>(&report)) {
                 m_frames.push_back(std::move(*frame));
             } else {

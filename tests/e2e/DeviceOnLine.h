@@ -9,6 +9,9 @@
 // A clock device on the far end of port n's line (port n + 20 of its pair), as the tests see it:
 // every byte that comes is stamped with the local time at which it was read and goes to a
 // simulated device, which decodes the frames and sets its clock from them.
+using kalvor_sim::DecodedFrame;
+using kalvor_sim::SequenceReport;
+
 class DeviceOnLine {
 public:
     explicit DeviceOnLine(int portNumber);
@@ -29,7 +32,7 @@ public:
 
 private:
     serial_test::FarEnd m_line;
-    SimulatedDevice m_device;
+    kalvor_sim::SimulatedDevice m_device;
     std::size_t m_bytesReceived = 0;
     std::vector<DecodedFrame> m_frames;
     std::vector<SequenceReport> m_sequences;

@@ -41,7 +41,7 @@ TEST_F(TimeSetTest, ClickSendsSevenFramesOfTheLocalTime200MsApart) {
     EXPECT_EQ(device.BytesReceived(), 28u);
     ASSERT_EQ(device.Fields(), kAllFields);
     for (const DecodedFrame& frame : device.Frames()) {
-        EXPECT_EQ(frame.m_verdict, FrameVerdict::Accepted) << frame.m_detail;
+        EXPECT_EQ(frame.m_verdict, kalvor_sim::FrameVerdict::Accepted) << frame.m_detail;
     }
     // Paced by the program's timer: generous bounds, the figures are in the demo.
     const auto& frames = device.Frames();

@@ -14,7 +14,8 @@ constexpr int kLinePort = 1;
 // Opens port n as a device simulator would: time-outs, the byte-received event, 9600 8N1.
 bool OpenConfigured(platform::CommPort& port, int portNumber) {
     platform::LineSettings line;
-    return port.Open(portNumber) && port.SetTimeouts({1000, 1000, 1000, 1000, 1000}) &&
+    return port.Open(PortFor(portNumber).device) &&
+           port.SetTimeouts({1000, 1000, 1000, 1000, 1000}) &&
            port.SetEventMask(platform::kEventRxChar) && port.GetLineSettings(line) &&
            platform::BuildLineSettings("baud=9600 parity=N data=8 stop=1", line) &&
            port.SetLineSettings(line) && port.Purge(platform::kPurgeAll);

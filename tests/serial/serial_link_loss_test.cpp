@@ -2,6 +2,7 @@
 // that keeps running, and a later opening of a working port that works. Port 3's line ends after
 // a few silent seconds under Wine; port 1 is a line that stays.
 #include "platform/Notifications.h"
+#include "serial/PortReport.h"
 #include "serial/SerialPort.h"
 #include "tests/serial/support/FarEnd.h"
 #include "tests/serial/support/Reports.h"
@@ -22,17 +23,9 @@ bool Send(CSerialPort& port, const Bytes& bytes) {
     return port.RequestSend(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
-bool IsWriteFailure(const Report& report) {
-    const std::string operation = OperationOf(report);
-    return operation == "WriteFile()" || operation == "GetOverlappedResults() in WriteFile()";
-}
-
 std::size_t WriteFailures(ReportCollector& reports) {
-    std::size_t count = 0;
-    for (const Report& report : reports.All()) {
-        count += IsWriteFailure(report);
-    }
-    return count;
+    return reports.CountOf(platform::PortOperation::Write) +
+           reports.CountOf(platform::PortOperation::WriteCompletion);
 }
 
 TEST(SerialLinkLoss, IsReportedOnceAndTheMonitorCarriesOn) {
@@ -44,7 +37,7 @@ TEST(SerialLinkLoss, IsReportedOnceAndTheMonitorCarriesOn) {
     port.SetReportSink(reports.Sink());
 
     const Bytes frame = {0xF6, 0x05, 0x09, 0xFB};
-    ASSERT_TRUE(port.Open(owner.Handle(), kLostPort));
+    ASSERT_TRUE(port.Open(owner.Handle(), PortFor(kLostPort)));
     ASSERT_TRUE(port.StartMonitor());
     ASSERT_TRUE(Send(port, frame));
     ASSERT_EQ(lost.Read(4, 5000), frame);
@@ -63,14 +56,15 @@ TEST(SerialLinkLoss, IsReportedOnceAndTheMonitorCarriesOn) {
     }
     EXPECT_EQ(WriteFailures(reports), 1u);
     std::set<std::string> distinct;
-    for (const Report& report : reports.All()) {
-        std::cout << "[ report   ] " << OperationOf(report) << "\n";
-        EXPECT_TRUE(distinct.insert(report.text).second) << "shown twice:\n" << report.text;
-        EXPECT_NE(report.text.find("\nPort: 3\n"), std::string::npos);
+    for (const platform::PortError& report : reports.All()) {
+        const std::string text = PortReportText(report);
+        std::cout << "[ report   ] " << ReportedOperationName(report.operation) << "\n";
+        EXPECT_TRUE(distinct.insert(text).second) << "shown twice:\n" << text;
+        EXPECT_NE(text.find("\nPort: 3\n"), std::string::npos);
     }
 
     // The monitor still answers: it stops for the next opening, which works.
-    ASSERT_TRUE(port.Open(owner.Handle(), kLinePort));
+    ASSERT_TRUE(port.Open(owner.Handle(), PortFor(kLinePort)));
     ASSERT_TRUE(port.StartMonitor());
     ASSERT_TRUE(Send(port, frame));
     EXPECT_EQ(line.Read(4, 5000), frame);

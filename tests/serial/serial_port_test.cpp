@@ -1,7 +1,9 @@
 // CSerialPort on real lines: pseudo-terminals natively, pseudo-terminal pairs mapped as COM ports
 // under Wine. Ports: 1 and 10 are lines with a far end, 5 opens but is no serial line, 7 is absent.
 #include "platform/Notifications.h"
+#include "platform/SystemError.h"
 #include "serial/PortNotifications.h"
+#include "serial/PortReport.h"
 #include "serial/SerialPort.h"
 #include "tests/serial/support/FarEnd.h"
 #include "tests/serial/support/Reports.h"
@@ -14,6 +16,8 @@
 
 namespace serial_test {
 namespace {
+
+using platform::PortOperation;
 
 constexpr int kLinePort = 1;
 constexpr int kHighLinePort = 10;
@@ -46,7 +50,7 @@ struct Fixture {
     CSerialPort port;
 
     Fixture() { port.SetReportSink(reports.Sink()); }
-    bool Open(int portNumber) { return port.Open(owner.Handle(), portNumber); }
+    bool Open(int portNumber) { return port.Open(owner.Handle(), PortFor(portNumber)); }
 };
 
 TEST(SerialPort, SendsWhatIsHandedOverOnceAndInOrder) {
@@ -113,32 +117,33 @@ TEST(SerialPort, StopWinsOverAPendingSendAndWaitsWithoutSpinning) {
     // On this port every event wait and every write fails and is reported: a transmission, had
     // there been one, would show as a "WriteFile()" report.
     ASSERT_TRUE(fixture.Open(kNonSerialPort));
-    fixture.reports.HoldNext("WaitCommEvent()");
+    fixture.reports.HoldNext(PortOperation::EventWait);
     ASSERT_TRUE(fixture.port.StartMonitor());
     ASSERT_TRUE(fixture.reports.WaitUntilHeld(5000));
     ASSERT_TRUE(Send(fixture.port, FrameBytes(0)));
     fixture.reports.Release();
-    ASSERT_TRUE(fixture.reports.WaitFor("WriteFile()", 5000))
+    ASSERT_TRUE(fixture.reports.WaitFor(PortOperation::Write, 5000))
         << "a send to this port must fail visibly, or the check below proves nothing";
 
     // Again, but the owner stops the monitor while a send is pending and a report is open.
     ASSERT_TRUE(fixture.Open(kNonSerialPort));
-    const std::size_t writesBefore = fixture.reports.CountNaming("WriteFile()");
-    fixture.reports.HoldNext("WaitCommEvent()");
+    const std::size_t writesBefore = fixture.reports.CountOf(PortOperation::Write);
+    fixture.reports.HoldNext(PortOperation::EventWait);
     ASSERT_TRUE(fixture.port.StartMonitor());
     ASSERT_TRUE(fixture.reports.WaitUntilHeld(5000));
     ASSERT_TRUE(Send(fixture.port, FrameBytes(0)));
 
     bool reopened = true;
     const double cpuBefore = ProcessCpuSeconds();
-    std::thread owner([&] { reopened = fixture.port.Open(fixture.owner.Handle(), kAbsentPort); });
+    std::thread owner(
+        [&] { reopened = fixture.port.Open(fixture.owner.Handle(), PortFor(kAbsentPort)); });
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const double cpuWhileWaiting = ProcessCpuSeconds() - cpuBefore;
     fixture.reports.Release();
     owner.join();
 
     EXPECT_FALSE(reopened);
-    EXPECT_EQ(fixture.reports.CountNaming("WriteFile()"), writesBefore)
+    EXPECT_EQ(fixture.reports.CountOf(PortOperation::Write), writesBefore)
         << "the monitor transmitted although it was asked to stop";
     // A spinning wait would take the whole half second.
     EXPECT_LT(cpuWhileWaiting, 0.25);
@@ -209,7 +214,7 @@ TEST(SerialPort, OpensThePortsThatAreThereAndHoldsNoOther) {
     // Natively a port held elsewhere does not open: this one was let go.
     CSerialPort other;
     other.SetReportSink(fixture.reports.Sink());
-    EXPECT_TRUE(other.Open(fixture.owner.Handle(), kLinePort));
+    EXPECT_TRUE(other.Open(fixture.owner.Handle(), PortFor(kLinePort)));
     EXPECT_TRUE(fixture.reports.All().empty()) << "an absent port is not reported";
 
     // Port 10 opens, sends and receives like any other, and says it is 10.
@@ -235,19 +240,23 @@ TEST(SerialPort, ReportsAFailedConfigurationOnceAndStillOpens) {
     Fixture fixture;
     EXPECT_TRUE(fixture.Open(kNonSerialPort));
 
-    const std::vector<Report> reports = fixture.reports.All();
+    const std::vector<platform::PortError> reports = fixture.reports.All();
     ASSERT_EQ(reports.size(), 1u);
-    const std::string& text = reports[0].text;
+    EXPECT_EQ(reports[0].operation, PortOperation::SetTimeouts);
+    EXPECT_EQ(reports[0].port.number, kNonSerialPort);
+    EXPECT_NE(reports[0].systemCode, 0u);
+    EXPECT_EQ(reports[0].systemText, platform::SystemErrorText(reports[0].systemCode))
+        << "the system's own text for the error met";
+    EXPECT_FALSE(reports[0].systemText.empty());
+
+    // As the window shows it: the system's text keeps (or is given) its closing line break.
+    const std::string text = PortReportText(reports[0]);
     const std::string head = "WARNING:  SetCommTimeouts() Failed with the following error: \n";
     const std::string tail = "\nPort: 5\n";
     ASSERT_GT(text.size(), head.size() + tail.size());
     EXPECT_EQ(text.substr(0, head.size()), head);
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
-    const std::string systemText =
-        text.substr(head.size(), text.size() - head.size() - tail.size());
-    EXPECT_EQ(systemText.back(), '\n') << "the system's text keeps its closing line break";
-    EXPECT_GT(systemText.size(), 1u);
-    EXPECT_EQ(reports[0].caption, "Application Error");
+    EXPECT_EQ(text[text.size() - tail.size() - 1], '\n');
 }
 
 TEST(SerialPort, ThousandOpeningsLeakNothing) {

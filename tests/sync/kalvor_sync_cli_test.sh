@@ -136,7 +136,15 @@ expect "--version" 0 $? "$out" '^kalvor-sync [0-9]+\.[0-9]+'
 
 # --- An absent port: exit 1, and the port and the system's reason on stderr.
 "${sync[@]}" --port "$absent_port" >"$out" 2>"$err"
-expect "an absent port exits 1 and names the port" 1 $? "$err" "cannot open .*${absent_port##*/}.*: .+"
+expect "an absent port exits 1 and names the port" 1 $? "$err" "${absent_port##*/}: cannot open the port: .+"
+
+# --- A device that is no serial port: a plain message naming it, and no Windows function name.
+if [[ $mode == native ]]; then
+    "${sync[@]}" --port /dev/null >"$out" 2>"$err"
+    expect "a device that is no port exits 1 and says why in plain words" 1 $? "$err" \
+        "^kalvor-sync: /dev/null: cannot set the port's time-outs: Inappropriate ioctl for device$"
+    if ! grep -qE '\(\)|Comm|WARNING' "$err"; then pass; else fail "no Windows function names on Linux" "$err"; fi
+fi
 
 # --- Syncs against the simulated device.
 start_line

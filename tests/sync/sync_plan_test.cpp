@@ -1,12 +1,15 @@
 // The plan of one sequence and the command line that asks for it: pure computation, on a clock
 // that the test sets.
+#include "timeset/SequencePlan.h"
+#include "tools/common/InstantText.h"
 #include "tools/kalvor-sync/CommandLine.h"
-#include "tools/kalvor-sync/InstantText.h"
-#include "tools/kalvor-sync/SequencePlan.h"
 
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <vector>
+
+using namespace kalvor_sync;
+using namespace kalvor_tools;
 
 namespace {
 
@@ -43,7 +46,7 @@ TEST(SequencePlan, AlignedSetsTheDeviceAtTheFirstTopOfASecondItCanStillReach) {
             EXPECT_EQ(plan.m_writeAt[6] + kFrameLineMicroseconds + latency, plan.m_deviceSetAt);
             for (int index = 1; index < kFramesPerSequence; ++index) {
                 EXPECT_EQ(plan.m_writeAt[index] - plan.m_writeAt[index - 1],
-                          kFrameIntervalMicroseconds);
+                          kFramePeriodMicroseconds);
             }
             EXPECT_EQ(plan.m_instant.m_milliseconds, 0);
             EXPECT_EQ(plan.m_instant, CivilClockTime(plan.m_deviceSetAt));
@@ -95,13 +98,13 @@ TEST(InstantText, OnlyRealTimesTheDeviceCanHoldAreTaken) {
 }
 
 TEST(SyncCommandLine, PortsDurationsAndOffsets) {
-    EXPECT_EQ(Parse({"--port", "3"}).m_portNumber, 3);
-    EXPECT_EQ(Parse({"--port", "COM10"}).m_portNumber, 10);
-    EXPECT_EQ(Parse({"--port", "\\\\.\\COM12"}).m_portNumber, 12);
+    EXPECT_EQ(Parse({"--port", "3"}).m_port->number, 3);
+    EXPECT_EQ(Parse({"--port", "COM10"}).m_port->number, 10);
+    EXPECT_EQ(Parse({"--port", "\\\\.\\COM12"}).m_port->number, 12);
     const SyncCommand device = Parse({"--port", "/dev/ttyUSB0"});
     EXPECT_EQ(device.m_action, SyncCommand::Action::Sync);
-    EXPECT_EQ(device.m_portDevice, "/dev/ttyUSB0");
-    EXPECT_NE(device.m_portNumber, 0);
+    EXPECT_EQ(device.m_port->device, "/dev/ttyUSB0");
+    EXPECT_EQ(device.m_port->number, 0);
 
     EXPECT_EQ(Parse({"--port", "1", "--every", "90s"}).m_everyMicroseconds, 90 * kSecond);
     EXPECT_EQ(Parse({"--port", "1", "--every", "10m"}).m_everyMicroseconds, 600 * kSecond);

@@ -35,7 +35,7 @@ check "raw capture as JSON" 0 $? "$output" '"type":"sequence".*"complete":true.*
 output=$("$sim" --replay /no/such/capture 2>&1)
 check "a capture that is not there" 1 $? "$output" 'cannot open /no/such/capture'
 output=$("$sim" --port /no/such/tty 2>&1)
-check "a port that is not there" 1 $? "$output" 'port .*/no/such/tty.*cannot open: No such file'
+check "a port that is not there" 1 $? "$output" '^kalvor-sim: /no/such/tty: cannot open the port: No such file'
 
 # A real line: the simulator on one end of a pseudo-terminal pair, the example written to the other.
 ptys=$(mktemp -d)

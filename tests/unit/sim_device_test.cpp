@@ -1,9 +1,13 @@
 // The simulated device: its clock as set by frames, sequences, and the error it reports.
 #include "timeset/TimeFrame.h"
+#include "tools/common/InstantText.h"
 #include "tools/kalvor-sim/ReportFormat.h"
 #include "tools/kalvor-sim/SimulatedDevice.h"
 
 #include <gtest/gtest.h>
+
+using namespace kalvor_sim;
+using namespace kalvor_tools;
 
 // Failures show instants as dates, not as bytes.
 void PrintTo(const LocalInstant& instant, std::ostream* out) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <random>
 
+using namespace kalvor_sim;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
+using namespace kalvor_sim;
+
 namespace {
 
 // A clock that starts at 09:05:29.000 on Tuesday 12 April 2016 and moves 200 ms per reading: the
@@ -137,13 +139,13 @@ TEST(SimulatorCommandLine, TakesItsOptions) {
     EXPECT_EQ(Parse({"--replay", "capture.bin"}).m_replayPath, "capture.bin");
 
     // A port by number, by COM name, or by the device that stands for it.
-    EXPECT_EQ(Parse({"--port", "3"}).m_portNumber, 3);
-    EXPECT_EQ(Parse({"--port", "COM10"}).m_portNumber, 10);
-    EXPECT_EQ(Parse({"--port", "\\\\.\\COM21"}).m_portNumber, 21);
+    EXPECT_EQ(Parse({"--port", "3"}).m_port->number, 3);
+    EXPECT_EQ(Parse({"--port", "COM10"}).m_port->number, 10);
+    EXPECT_EQ(Parse({"--port", "\\\\.\\COM21"}).m_port->number, 21);
     const CommandLine device = Parse({"--port", "/dev/ttyUSB0"});
     EXPECT_EQ(device.m_action, CommandLine::Action::Run);
-    EXPECT_EQ(device.m_portDevice, "/dev/ttyUSB0");
-    EXPECT_GT(device.m_portNumber, 10);
+    EXPECT_EQ(device.m_port->device, "/dev/ttyUSB0");
+    EXPECT_EQ(device.m_port->number, 0);
     EXPECT_EQ(Parse({"--help"}).m_action, CommandLine::Action::Help);
     EXPECT_EQ(Parse({"--hex", "-", "--version"}).m_action, CommandLine::Action::Version);
 }
@@ -163,7 +165,7 @@ TEST(SimulatorCommandLine, RefusesWhatItCannotDo) {
         {{"--port", "0"}, "--port: \"0\" is neither a port number from 1 to 255 nor a device"},
         {{"--port", "COM300"},
          "--port: \"COM300\" is neither a port number from 1 to 255 nor a device"},
-        {{"/dev/pts/3"}, "unexpected argument /dev/pts/3 (a port is given with --port)"},
+        {{"/dev/pts/3"}, "unexpected argument \"/dev/pts/3\" (a port is given with --port)"},
     };
     for (const auto& [arguments, error] : cases) {
         const CommandLine command = Parse(arguments);

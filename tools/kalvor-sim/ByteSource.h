@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+namespace kalvor_sim {
+
 // Where the simulator's received bytes come from: a replay of captured bytes now, a serial port
 // once one can be opened from here. The simulator stamps each chunk with its arrival time.
 class ByteSource {
@@ -20,3 +22,5 @@ public:
     // Reads the bytes that have arrived, waiting a while if none has.
     virtual Chunk Read(std::span<std::uint8_t> buffer) = 0;
 };
+
+} // namespace kalvor_sim

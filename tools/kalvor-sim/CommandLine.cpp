@@ -1,40 +1,18 @@
 #include "CommandLine.h"
 
-#include <cctype>
+#include "tools/common/ArgumentParsing.h"
+#include "tools/common/PortArgument.h"
+
 #include <charconv>
-#include <cstring>
+
+namespace kalvor_sim {
 
 namespace {
 
-bool ParseCount(const char* text, int lowest, int highest, int& value) {
-    const char* end = text + std::strlen(text);
-    const auto [stop, failure] = std::from_chars(text, end, value);
+bool ParseCount(const std::string& text, int lowest, int highest, int& value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, value);
     return failure == std::errc() && stop == end && value >= lowest && value <= highest;
-}
-
-// A device path is read on the number no COM port uses, so that it stands for nothing else.
-constexpr int kDevicePathPort = 256;
-
-// "--port 3", "--port COM3" or "--port \\.\COM3" name port 3; anything else is a device path.
-bool ParsePort(const std::string& text, CommandLine& command) {
-    std::string number = text;
-    bool named = false;
-    for (const char* prefix : {"\\\\.\\COM", "COM", "com"}) {
-        if (number.rfind(prefix, 0) == 0) {
-            number.erase(0, std::strlen(prefix));
-            named = true;
-            break;
-        }
-    }
-    if (ParseCount(number.c_str(), 1, 255, command.m_portNumber)) {
-        return true;
-    }
-    if (named || text.empty() || std::isdigit(static_cast<unsigned char>(text[0]))) {
-        return false;
-    }
-    command.m_portNumber = kDevicePathPort;
-    command.m_portDevice = text;
-    return true;
 }
 
 } // namespace
@@ -98,57 +76,48 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
         return command;
     };
 
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        const bool takesValue = option == "--replay" || option == "--hex" || option == "--port" ||
-                                option == "--sequences" || option == "--silence-ms";
-        if (takesValue && value == nullptr) {
-            return fail(option + " needs a value");
-        }
-        if (option == "--help" || option == "-h") {
-            command.m_action = CommandLine::Action::Help;
-            return command;
-        }
-        if (option == "--version") {
-            command.m_action = CommandLine::Action::Version;
-            return command;
-        }
-        if (option == "--json") {
-            command.m_options.json = true;
-        } else if (option == "--line-time") {
-            command.m_options.lineTime = true;
-        } else if (option == "--replay") {
-            command.m_replayPath = value;
-        } else if (option == "--hex") {
-            command.m_hexPath = value;
-        } else if (option == "--sequences") {
-            if (!ParseCount(value, 1, 1'000'000, command.m_options.stopAfterSequences)) {
-                return fail(std::string("--sequences: \"") + value + "\" is not a count from 1");
-            }
-        } else if (option == "--silence-ms") {
-            if (!ParseCount(value, 1, 60'000, command.m_options.silenceLimitMs)) {
-                return fail(std::string("--silence-ms: \"") + value +
-                            "\" is not a number of milliseconds from 1 to 60000");
-            }
-        } else if (option == "--port") {
-            if (!ParsePort(value, command)) {
-                return fail(std::string("--port: \"") + value +
-                            "\" is neither a port number from 1 to 255 nor a device");
-            }
-        } else if (option[0] != '-') {
-            return fail("unexpected argument " + option + " (a port is given with --port)");
-        } else {
-            return fail("unknown option " + option);
-        }
-        if (takesValue) {
-            ++i;
+    kalvor_tools::CommonFlags common;
+    std::vector<std::string> ports;
+    std::optional<std::string> sequences, silence;
+    CLI::App app("kalvor-sim");
+    kalvor_tools::AddCommonFlags(app, common);
+    kalvor_tools::AddPortOption(app, ports, false);
+    app.add_flag("--json", command.m_options.json);
+    app.add_flag("--line-time", command.m_options.lineTime);
+    app.add_option("--replay", command.m_replayPath);
+    app.add_option("--hex", command.m_hexPath);
+    app.add_option("--sequences", sequences);
+    app.add_option("--silence-ms", silence);
+    if (const auto error = kalvor_tools::ParseArguments(app, argc, argv)) {
+        return fail(*error);
+    }
+    if (common.help) {
+        command.m_action = CommandLine::Action::Help;
+        return command;
+    }
+    if (common.version) {
+        command.m_action = CommandLine::Action::Version;
+        return command;
+    }
+    if (sequences && !ParseCount(*sequences, 1, 1'000'000, command.m_options.stopAfterSequences)) {
+        return fail("--sequences: \"" + *sequences + "\" is not a count from 1");
+    }
+    if (silence && !ParseCount(*silence, 1, 60'000, command.m_options.silenceLimitMs)) {
+        return fail("--silence-ms: \"" + *silence +
+                    "\" is not a number of milliseconds from 1 to 60000");
+    }
+    if (!ports.empty()) {
+        command.m_port = kalvor_tools::ParsePortArgument(ports.front());
+        if (!command.m_port) {
+            return fail(kalvor_tools::PortArgumentError(ports.front()));
         }
     }
     const int inputs =
-        !command.m_replayPath.empty() + !command.m_hexPath.empty() + (command.m_portNumber != 0);
+        !command.m_replayPath.empty() + !command.m_hexPath.empty() + command.m_port.has_value();
     if (inputs != 1) {
         return fail("give one input: --port N|DEVICE, --replay FILE or --hex FILE");
     }
     return command;
 }
+
+} // namespace kalvor_sim

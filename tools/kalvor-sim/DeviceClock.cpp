@@ -1,5 +1,7 @@
 #include "DeviceClock.h"
 
+namespace kalvor_sim {
+
 DeviceClock::DeviceClock(const LocalInstant& powerOnAt)
     : m_registers{{2000, 1, 1, 6, 0, 0, 0}, 0}, m_setAt(powerOnAt) {}
 
@@ -52,3 +54,5 @@ void DeviceClock::Set(int fieldNumber, int value, const LocalInstant& arrival) {
     const int dateWeekday = WeekdayOf(t.m_year, t.m_month, t.m_day);
     m_weekdayShift = ((t.m_weekday - dateWeekday) % 7 + 7) % 7;
 }
+
+} // namespace kalvor_sim

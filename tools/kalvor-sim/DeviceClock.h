@@ -2,6 +2,8 @@
 
 #include "timeset/LocalInstant.h"
 
+namespace kalvor_sim {
+
 // The clock of a simulated device: seven registers, year to second, and a running second.
 //
 // It runs from power-on at 2000-01-01 00:00:00, a Saturday. Each accepted frame sets one register
@@ -36,3 +38,5 @@ private:
     bool m_running = true;    // false from a field's setting until the next seconds frame
     int m_weekdayShift = 0;   // device weekday minus the date's own weekday, 0 to 6
 };
+
+} // namespace kalvor_sim

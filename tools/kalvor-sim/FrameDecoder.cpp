@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace kalvor_sim {
+
 namespace {
 
 std::string Hex(int byte) {
@@ -37,7 +39,7 @@ FrameVerdict CheckValue(int fieldNumber, std::uint8_t byte, int& value, std::str
     const FieldRange& range = kRanges[fieldNumber - 1];
     if (range.bcd) {
         if ((byte >> 4) > 9 || (byte & 0x0F) > 9) {
-            detail = std::string(FieldName(fieldNumber)) + " " + Hex(byte) +
+            detail = std::string(FieldLabel(fieldNumber)) + " " + Hex(byte) +
                      " is not BCD: a digit is above 9";
             return FrameVerdict::NotBcd;
         }
@@ -46,7 +48,7 @@ FrameVerdict CheckValue(int fieldNumber, std::uint8_t byte, int& value, std::str
         value = byte;
     }
     if (value < range.lowest || value > range.highest) {
-        detail = std::string(FieldName(fieldNumber)) + " " + std::to_string(value) + " is not " +
+        detail = std::string(FieldLabel(fieldNumber)) + " " + std::to_string(value) + " is not " +
                  std::to_string(range.lowest) + " to " + std::to_string(range.highest);
         return FrameVerdict::OutOfRange;
     }
@@ -77,10 +79,9 @@ const char* VerdictCode(FrameVerdict verdict) {
     return "unknown";
 }
 
-const char* FieldName(int fieldNumber) {
-    static const char* const kNames[kFramesPerSequence] = {"year", "month",  "day",   "weekday",
-                                                           "hour", "minute", "second"};
-    return IsFieldNumber(fieldNumber) ? kNames[fieldNumber - 1] : "";
+const char* FieldLabel(int fieldNumber) {
+    const std::optional<FrameStep> step = FrameStep::OfField(fieldNumber);
+    return step ? FieldName(*step) : "";
 }
 
 FrameDecoder::FrameDecoder(int silenceLimitMs) : m_silenceLimitMs(silenceLimitMs) {}
@@ -183,3 +184,5 @@ void FrameDecoder::CompleteFrame(std::vector<DecodedFrame>& out) {
     }
     out.push_back(std::move(report));
 }
+
+} // namespace kalvor_sim

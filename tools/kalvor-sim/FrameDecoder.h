@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace kalvor_sim {
+
 // What became of a run of received bytes: a frame the device accepts, or the reason it does not.
 enum class FrameVerdict {
     Accepted,
@@ -22,8 +24,9 @@ enum class FrameVerdict {
 // "check_byte", "not_bcd", "out_of_range", "day_not_in_month".
 const char* VerdictCode(FrameVerdict verdict);
 
-// "year", "month", "day", "weekday", "hour", "minute", "second"; "" for anything else.
-const char* FieldName(int fieldNumber);
+// The name of field 1 to 7 ("year" ... "second", timeset/TimeFrame.h), or "" for a byte that is
+// no field number, as a decoded frame may hold.
+const char* FieldLabel(int fieldNumber);
 
 struct DecodedFrame {
     LocalInstant m_arrival;            // when its last byte arrived
@@ -73,3 +76,5 @@ private:
     std::vector<std::uint8_t> m_noise; // bytes skipped since the last frame
     LocalInstant m_lastArrival;        // of the last byte in m_frame or m_noise
 };
+
+} // namespace kalvor_sim

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace kalvor_sim {
+
 LocalInstant LineTimeModel::NextArrival(const LocalInstant& readAt) {
     if (!m_origin) {
         m_origin = readAt;
@@ -14,3 +16,5 @@ LocalInstant LineTimeModel::NextArrival(const LocalInstant& readAt) {
     m_lineFreeAt = std::max(read, m_lineFreeAt) + kByteMicroseconds + carried;
     return AddMilliseconds(*m_origin, m_lineFreeAt / 1000);
 }
+
+} // namespace kalvor_sim

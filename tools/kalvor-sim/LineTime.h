@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace kalvor_sim {
+
 // Arrival times as a serial line at 9600 baud, 8N1, would give them. A pseudo-terminal hands over
 // bytes the moment they are written, while a real line takes 10 bits (1.04 ms) per byte: the last
 // byte of a four-byte frame lands 4.17 ms after its write began. Here a byte arrives one byte
@@ -22,3 +24,5 @@ private:
     std::int64_t m_lineFreeAt = 0;        // microseconds after m_origin
     std::int64_t m_byteRemainder = 0;     // the 2/3 us a byte time has beyond 1041 us, in 1/3 us
 };
+
+} // namespace kalvor_sim

@@ -1,40 +1,45 @@
 #include "PortSource.h"
 
-#include "platform/SystemError.h"
+#include "timeset/Protocol.h"
+#include "tools/common/PortErrorWords.h"
+
+namespace kalvor_sim {
+
+using platform::PortOperation;
 
 namespace {
 
 // Short enough that silence inside a frame is seen well within the decoder's limit.
 constexpr int kQuietReadMs = 20;
 
-std::string Failure(int portNumber, const char* what) {
-    const unsigned code = platform::LastSystemError();
-    std::string text = platform::SystemErrorText(code);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return "port " + std::to_string(portNumber) + " (" + platform::PortDevice(portNumber) +
-           "): " + what + ": " + (text.empty() ? "error " + std::to_string(code) : text);
-}
-
 } // namespace
 
-std::unique_ptr<PortSource> PortSource::Open(int portNumber, std::string& error) {
-    std::unique_ptr<PortSource> source(new PortSource(portNumber));
-    platform::CommPort& port = source->m_port;
-    if (!port.Open(portNumber)) {
-        error = Failure(portNumber, "cannot open");
+std::unique_ptr<PortSource> PortSource::Open(const platform::PortName& port,
+                                             std::optional<platform::PortError>& failure) {
+    std::unique_ptr<PortSource> source(new PortSource(port));
+    platform::CommPort& line = source->m_port;
+    auto fail = [&](PortOperation operation) {
+        failure = platform::CapturePortError(operation, port);
         return nullptr;
+    };
+    if (!line.Open(port.device)) {
+        return fail(PortOperation::Open);
     }
     // No time limits of the port's own: each read sets its own.
-    platform::LineSettings line;
-    if (!port.SetTimeouts(platform::CommTimeouts{}) || !port.GetLineSettings(line) ||
-        !platform::BuildLineSettings("baud=9600 parity=N data=8 stop=1", line) ||
-        !port.SetLineSettings(line)) {
-        error = Failure(portNumber, "cannot set 9600 8N1");
-        return nullptr;
+    if (!line.SetTimeouts(platform::CommTimeouts{})) {
+        return fail(PortOperation::SetTimeouts);
     }
-    port.Purge(platform::kPurgeAll);
+    platform::LineSettings settings;
+    if (!line.GetLineSettings(settings)) {
+        return fail(PortOperation::GetLineSettings);
+    }
+    if (!platform::BuildLineSettings(LineDefinition().c_str(), settings)) {
+        return fail(PortOperation::BuildLineSettings);
+    }
+    if (!line.SetLineSettings(settings)) {
+        return fail(PortOperation::SetLineSettings);
+    }
+    line.Purge(platform::kPurgeAll);
     return source;
 }
 
@@ -44,9 +49,12 @@ ByteSource::Chunk PortSource::Read(std::span<std::uint8_t> buffer) {
         m_port.ReadWithin(buffer.data(), static_cast<int>(buffer.size()), kQuietReadMs);
     if (count < 0) {
         chunk.ended = true;
-        chunk.error = Failure(m_portNumber, "reading failed");
+        chunk.error = kalvor_tools::PortErrorInWords(
+            platform::CapturePortError(PortOperation::ReadCompletion, m_name));
         return chunk;
     }
     chunk.count = static_cast<std::size_t>(count);
     return chunk;
 }
+
+} // namespace kalvor_sim

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace kalvor_sim {
+
 namespace {
 
 int HexDigit(char c) {
@@ -99,3 +101,5 @@ ByteSource::Chunk HexTextSource::Read(std::span<std::uint8_t> buffer) {
     m_pending.erase(0, chunk.count);
     return chunk;
 }
+
+} // namespace kalvor_sim

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace kalvor_sim {
+
 // Replays captured bytes as they are, from a file, in chunks of up to 256 bytes.
 class RawFileSource : public ByteSource {
 public:
@@ -36,3 +38,5 @@ private:
     std::string m_pending; // bytes of the current line not yet handed out
     int m_lineNumber = 0;
 };
+
+} // namespace kalvor_sim

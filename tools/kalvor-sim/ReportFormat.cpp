@@ -1,14 +1,18 @@
 #include "ReportFormat.h"
 
+#include "tools/common/InstantText.h"
+
 #include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace kalvor_sim {
 
 namespace {
 
-const char* WeekdayName(int weekday) {
-    static const char* const kNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                          "Thursday", "Friday", "Saturday"};
-    return weekday >= 0 && weekday < 7 ? kNames[weekday] : "?";
-}
+using kalvor_tools::FormatInstant;
+using kalvor_tools::WeekdayName;
+// Keys in the order they are added, as the format lists them and readers grep them.
+using Json = nlohmann::ordered_json;
 
 std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
     std::string text;
@@ -30,50 +34,17 @@ std::string Padded(std::string text, std::size_t width) {
     return text;
 }
 
-std::string JsonString(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned char>(c));
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + '"';
+// One line of JSON. Texts that are not UTF-8 (a detail quoting received bytes) have their bad
+// bytes replaced rather than make the line invalid.
+std::string JsonText(const Json& json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
-
-// Builds one JSON object key by key, in the order given.
-class JsonObject {
-public:
-    JsonObject& Add(const char* key, const std::string& value) {
-        return Raw(key, JsonString(value));
-    }
-    JsonObject& Add(const char* key, const char* value) { return Add(key, std::string(value)); }
-    JsonObject& Add(const char* key, std::int64_t value) { return Raw(key, std::to_string(value)); }
-    JsonObject& Add(const char* key, bool value) { return Raw(key, value ? "true" : "false"); }
-    std::string Text() const { return "{" + m_members + "}"; }
-
-private:
-    JsonObject& Raw(const char* key, const std::string& json) {
-        if (!m_members.empty()) {
-            m_members += ',';
-        }
-        m_members += JsonString(key) + ':' + json;
-        return *this;
-    }
-    std::string m_members;
-};
 
 std::string HumanFrame(const DecodedFrame& frame) {
     const bool accepted = frame.m_verdict == FrameVerdict::Accepted;
     std::string line =
         FormatInstant(frame.m_arrival) + "  " + Padded(HexBytes(frame.m_bytes), 11) + "  " +
-        Padded(frame.m_verdict == FrameVerdict::Noise ? "noise" : FieldName(frame.m_fieldNumber),
+        Padded(frame.m_verdict == FrameVerdict::Noise ? "noise" : FieldLabel(frame.m_fieldNumber),
                7) +
         "  " + Padded(accepted ? std::to_string(frame.m_value) : "--", 2) + "  ";
     return line + (accepted ? "ok" : std::string("rejected: ") + frame.m_detail);
@@ -96,52 +67,44 @@ std::string HumanSequence(const SequenceReport& sequence) {
 std::string JsonFrame(const DecodedFrame& frame) {
     const bool noise = frame.m_verdict == FrameVerdict::Noise;
     const bool accepted = frame.m_verdict == FrameVerdict::Accepted;
-    JsonObject json;
-    json.Add("type", noise ? "noise" : "frame");
-    json.Add("arrival", FormatInstant(frame.m_arrival, 'T')).Add("bytes", HexBytes(frame.m_bytes));
+    Json json;
+    json["type"] = noise ? "noise" : "frame";
+    json["arrival"] = FormatInstant(frame.m_arrival, 'T');
+    json["bytes"] = HexBytes(frame.m_bytes);
     if (frame.m_fieldNumber != 0) {
-        json.Add("field", std::int64_t{frame.m_fieldNumber})
-            .Add("name", FieldName(frame.m_fieldNumber));
+        json["field"] = frame.m_fieldNumber;
+        json["name"] = FieldLabel(frame.m_fieldNumber);
     }
     if (accepted) {
-        json.Add("value", std::int64_t{frame.m_value}).Add("status", "ok");
+        json["value"] = frame.m_value;
+        json["status"] = "ok";
     } else {
-        json.Add("status", "rejected")
-            .Add("reason", VerdictCode(frame.m_verdict))
-            .Add("detail", frame.m_detail);
+        json["status"] = "rejected";
+        json["reason"] = VerdictCode(frame.m_verdict);
+        json["detail"] = frame.m_detail;
     }
-    return json.Text();
+    return JsonText(json);
 }
 
 std::string JsonSequence(const SequenceReport& sequence) {
-    JsonObject json;
-    json.Add("type", "sequence")
-        .Add("arrival", FormatInstant(sequence.m_arrival, 'T'))
-        .Add("complete", sequence.m_complete)
-        .Add("frames", std::int64_t{sequence.m_framesAccepted});
+    Json json;
+    json["type"] = "sequence";
+    json["arrival"] = FormatInstant(sequence.m_arrival, 'T');
+    json["complete"] = sequence.m_complete;
+    json["frames"] = sequence.m_framesAccepted;
     if (!sequence.m_complete) {
-        return json.Add("detail", sequence.m_detail).Text();
+        json["detail"] = sequence.m_detail;
+        return JsonText(json);
     }
-    return json.Add("device", FormatInstant(sequence.m_deviceClock, 'T'))
-        .Add("weekday", std::int64_t{sequence.m_deviceClock.m_time.m_weekday})
-        .Add("weekday_matches_date", sequence.m_weekdayMatchesDate)
-        .Add("computer", FormatInstant(sequence.m_computerClock, 'T'))
-        .Add("error_ms", sequence.m_errorMs)
-        .Text();
+    json["device"] = FormatInstant(sequence.m_deviceClock, 'T');
+    json["weekday"] = sequence.m_deviceClock.m_time.m_weekday;
+    json["weekday_matches_date"] = sequence.m_weekdayMatchesDate;
+    json["computer"] = FormatInstant(sequence.m_computerClock, 'T');
+    json["error_ms"] = sequence.m_errorMs;
+    return JsonText(json);
 }
 
 } // namespace
-
-std::string FormatInstant(const LocalInstant& instant, char separator) {
-    const TimeSnapshot& t = instant.m_time;
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d.%03d",
-                  static_cast<int>(t.m_year), static_cast<int>(t.m_month),
-                  static_cast<int>(t.m_day), separator, static_cast<int>(t.m_hour),
-                  static_cast<int>(t.m_minute), static_cast<int>(t.m_second),
-                  static_cast<int>(instant.m_milliseconds));
-    return text;
-}
 
 std::string HumanLine(const DeviceReport& report) {
     if (const auto* frame = std::get_if<DecodedFrame>(&report)) {
@@ -156,3 +119,5 @@ std::string JsonLine(const DeviceReport& report) {
     }
     return JsonSequence(std::get<SequenceReport>(report));
 }
+
+} // namespace kalvor_sim

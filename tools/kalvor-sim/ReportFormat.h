@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace kalvor_sim {
+
 // The simulator's two ways of telling what it received: a line for people, and a line of JSON
 // for tests and benchmarks. Each report is one line, without its line end.
 //
@@ -35,5 +37,4 @@
 std::string HumanLine(const DeviceReport& report);
 std::string JsonLine(const DeviceReport& report);
 
-// "2016-04-12 09:05:30.412" with `separator` ' ', or 'T' as in JSON.
-std::string FormatInstant(const LocalInstant& instant, char separator = ' ');
+} // namespace kalvor_sim

@@ -2,10 +2,12 @@
 
 #include "timeset/TimeFrame.h"
 
+namespace kalvor_sim {
+
 namespace {
 
-std::string FieldLabel(int fieldNumber) {
-    return "field " + std::to_string(fieldNumber) + " (" + FieldName(fieldNumber) + ")";
+std::string NumberedField(int fieldNumber) {
+    return "field " + std::to_string(fieldNumber) + " (" + FieldLabel(fieldNumber) + ")";
 }
 
 } // namespace
@@ -54,7 +56,7 @@ void SimulatedDevice::Follow(const DecodedFrame& frame, std::vector<DeviceReport
     }
     if (frame.m_verdict != FrameVerdict::Accepted) {
         Break(frame.m_arrival,
-              (frame.m_fieldNumber != 0 ? "the " + std::string(FieldName(frame.m_fieldNumber))
+              (frame.m_fieldNumber != 0 ? "the " + std::string(FieldLabel(frame.m_fieldNumber))
                                         : std::string("a")) +
                   " frame was rejected (" + VerdictCode(frame.m_verdict) + ")",
               out);
@@ -70,8 +72,8 @@ void SimulatedDevice::Follow(const DecodedFrame& frame, std::vector<DeviceReport
     }
     if (frame.m_fieldNumber != m_framesInSequence + 1) {
         Break(frame.m_arrival,
-              FieldLabel(frame.m_fieldNumber) + " arrived where " +
-                  FieldLabel(m_framesInSequence + 1) + " was due",
+              NumberedField(frame.m_fieldNumber) + " arrived where " +
+                  NumberedField(m_framesInSequence + 1) + " was due",
               out);
         return;
     }
@@ -106,3 +108,5 @@ void SimulatedDevice::Break(const LocalInstant& at, const std::string& why,
     out.emplace_back(std::move(report));
     m_framesInSequence = 0;
 }
+
+} // namespace kalvor_sim

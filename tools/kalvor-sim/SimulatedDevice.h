@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+namespace kalvor_sim {
+
 // The end of a sequence of frames: complete, with the clock it left on the device, or broken.
 struct SequenceReport {
     LocalInstant m_arrival; // of the frame (or event) that ended it
@@ -56,3 +58,5 @@ private:
     int m_framesInSequence = 0; // accepted in order from the year; 0 when none is under way
     std::vector<DecodedFrame> m_decoded; // scratch, kept to spare allocations
 };
+
+} // namespace kalvor_sim

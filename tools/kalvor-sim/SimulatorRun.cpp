@@ -6,6 +6,8 @@
 
 #include <array>
 
+namespace kalvor_sim {
+
 int RunSimulator(ByteSource& source, const LocalClock& clock, const RunOptions& options,
                  std::ostream& out, std::ostream& errors) {
     SimulatedDevice device(clock(), options.silenceLimitMs);
@@ -53,3 +55,5 @@ int RunSimulator(ByteSource& source, const LocalClock& clock, const RunOptions& 
         }
     }
 }
+
+} // namespace kalvor_sim

@@ -7,6 +7,8 @@
 #include <functional>
 #include <ostream>
 
+namespace kalvor_sim {
+
 // The computer's local clock as the simulator reads it; replaced by a fixed one in tests.
 using LocalClock = std::function<LocalInstant()>;
 
@@ -24,3 +26,5 @@ struct RunOptions {
 // reading failed (told on `errors`).
 int RunSimulator(ByteSource& source, const LocalClock& clock, const RunOptions& options,
                  std::ostream& out, std::ostream& errors);
+
+} // namespace kalvor_sim

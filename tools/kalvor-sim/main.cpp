@@ -3,10 +3,13 @@
 #include "PortSource.h"
 #include "ReplaySources.h"
 #include "platform/LocalTime.h"
+#include "tools/common/PortErrorWords.h"
 
 #include <fstream>
 #include <iostream>
 #include <memory>
+
+using namespace kalvor_sim;
 
 int main(int argc, char* argv[]) {
     const CommandLine command = ParseCommandLine(argc, argv);
@@ -26,12 +29,11 @@ int main(int argc, char* argv[]) {
 
     std::unique_ptr<ByteSource> source;
     std::ifstream hexFile;
-    if (command.m_portNumber != 0) {
-        platform::SetPortDevice(command.m_portNumber, command.m_portDevice);
-        std::string error;
-        source = PortSource::Open(command.m_portNumber, error);
+    if (command.m_port) {
+        std::optional<platform::PortError> failure;
+        source = PortSource::Open(*command.m_port, failure);
         if (!source) {
-            std::cerr << "kalvor-sim: " << error << '\n';
+            std::cerr << "kalvor-sim: " << kalvor_tools::PortErrorInWords(*failure) << '\n';
             return 1;
         }
     } else if (!command.m_replayPath.empty()) {

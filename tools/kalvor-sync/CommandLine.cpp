@@ -1,16 +1,15 @@
 #include "CommandLine.h"
 
-#include "InstantText.h"
+#include "tools/common/ArgumentParsing.h"
+#include "tools/common/InstantText.h"
+#include "tools/common/PortArgument.h"
 
-#include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstring>
+
+namespace kalvor_sync {
 
 namespace {
-
-// A device path is opened on the number no COM port uses, so that it stands for nothing else.
-constexpr int kDevicePathPort = 256;
 
 constexpr std::int64_t kLongestOffsetMs = 60'000;
 constexpr std::int64_t kShortestPeriod = 1'000'000;
@@ -20,31 +19,6 @@ bool ParseWhole(const std::string& text, std::int64_t& value) {
     const char* end = text.data() + text.size();
     const auto [stop, failure] = std::from_chars(text.data(), end, value);
     return failure == std::errc() && stop == end;
-}
-
-// "--port 3", "--port COM3" or "--port \\.\COM3" name port 3; anything else is a device path.
-bool ParsePort(const std::string& text, SyncCommand& command) {
-    std::string number = text;
-    bool named = false;
-    for (const char* prefix : {"\\\\.\\COM", "\\\\.\\com", "COM", "com"}) {
-        if (number.rfind(prefix, 0) == 0) {
-            number.erase(0, std::strlen(prefix));
-            named = true;
-            break;
-        }
-    }
-    std::int64_t value = 0;
-    if (ParseWhole(number, value) && value >= 1 && value <= 255) {
-        command.m_portNumber = static_cast<int>(value);
-        return true;
-    }
-    if (named || text.empty() || std::isdigit(static_cast<unsigned char>(text[0])) ||
-        text[0] == '-') {
-        return false;
-    }
-    command.m_portNumber = kDevicePathPort;
-    command.m_portDevice = text;
-    return true;
 }
 
 // Milliseconds, with up to three decimals: "12", "-3.5".
@@ -90,6 +64,14 @@ bool ParseDuration(const std::string& text, std::int64_t& microseconds) {
     microseconds = count * unit;
     return microseconds >= kShortestPeriod;
 }
+
+// The options as written, before their values are read.
+struct Words {
+    kalvor_tools::CommonFlags common;
+    std::vector<std::string> ports;
+    std::optional<std::string> offset, every, at;
+    bool noAlign = false, dryRun = false, quiet = false, verbose = false;
+};
 
 } // namespace
 
@@ -145,71 +127,59 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
         return command;
     };
 
-    bool dryRun = false;
-    bool quiet = false;
-    bool verbose = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        const bool takesValue =
-            option == "--port" || option == "--offset" || option == "--every" || option == "--at";
-        if (takesValue && i + 1 >= argc) {
-            return fail(option + " needs a value");
-        }
-        const std::string value = takesValue ? argv[i + 1] : "";
-        if (option == "--help" || option == "-h") {
-            command.m_action = SyncCommand::Action::Help;
-            return command;
-        }
-        if (option == "--version") {
-            command.m_action = SyncCommand::Action::Version;
-            return command;
-        }
-        if (option == "--port") {
-            if (!ParsePort(value, command)) {
-                return fail("--port: \"" + value +
-                            "\" is neither a port number from 1 to 255 nor a device");
-            }
-        } else if (option == "--offset") {
-            if (!ParseOffset(value, command.m_latencyMicroseconds)) {
-                return fail("--offset: \"" + value +
-                            "\" is not a number of milliseconds from -60000 to 60000");
-            }
-        } else if (option == "--every") {
-            if (!ParseDuration(value, command.m_everyMicroseconds)) {
-                return fail("--every: \"" + value +
-                            "\" is not a duration such as 90s, 10m, 24h or 7d (at least 1s)");
-            }
-        } else if (option == "--at") {
-            command.m_at = ParseInstant(value);
-            if (!command.m_at) {
-                return fail("--at: \"" + value +
-                            "\" is not a local time \"YYYY-MM-DD HH:MM:SS\" of 2000 to 2099");
-            }
-        } else if (option == "--no-align") {
-            command.m_align = false;
-        } else if (option == "--dry-run") {
-            dryRun = true;
-        } else if (option == "--quiet" || option == "-q") {
-            quiet = true;
-        } else if (option == "--verbose" || option == "-v") {
-            verbose = true;
-        } else if (option.empty() || option[0] != '-') {
-            return fail("unexpected argument \"" + option + "\" (a port is given with --port)");
-        } else {
-            return fail("unknown option " + option);
-        }
-        if (takesValue) {
-            ++i;
-        }
+    Words words;
+    CLI::App app("kalvor-sync");
+    kalvor_tools::AddCommonFlags(app, words.common);
+    kalvor_tools::AddPortOption(app, words.ports, false);
+    app.add_option("--offset", words.offset);
+    app.add_option("--every", words.every);
+    app.add_option("--at", words.at);
+    app.add_flag("--no-align", words.noAlign);
+    app.add_flag("--dry-run", words.dryRun);
+    app.add_flag("--quiet,-q", words.quiet);
+    app.add_flag("--verbose,-v", words.verbose);
+    if (const auto error = kalvor_tools::ParseArguments(app, argc, argv)) {
+        return fail(*error);
+    }
+    if (words.common.help) {
+        command.m_action = SyncCommand::Action::Help;
+        return command;
+    }
+    if (words.common.version) {
+        command.m_action = SyncCommand::Action::Version;
+        return command;
     }
 
-    if (quiet && verbose) {
+    if (!words.ports.empty()) {
+        command.m_port = kalvor_tools::ParsePortArgument(words.ports.front());
+        if (!command.m_port) {
+            return fail(kalvor_tools::PortArgumentError(words.ports.front()));
+        }
+    }
+    if (words.offset && !ParseOffset(*words.offset, command.m_latencyMicroseconds)) {
+        return fail("--offset: \"" + *words.offset +
+                    "\" is not a number of milliseconds from -60000 to 60000");
+    }
+    if (words.every && !ParseDuration(*words.every, command.m_everyMicroseconds)) {
+        return fail("--every: \"" + *words.every +
+                    "\" is not a duration such as 90s, 10m, 24h or 7d (at least 1s)");
+    }
+    if (words.at) {
+        command.m_at = kalvor_tools::ParseInstant(*words.at);
+        if (!command.m_at) {
+            return fail("--at: \"" + *words.at +
+                        "\" is not a local time \"YYYY-MM-DD HH:MM:SS\" of 2000 to 2099");
+        }
+    }
+    command.m_align = !words.noAlign;
+
+    if (words.quiet && words.verbose) {
         return fail("--quiet and --verbose exclude each other");
     }
-    command.m_verbosity = quiet     ? SyncCommand::Verbosity::Quiet
-                          : verbose ? SyncCommand::Verbosity::Verbose
-                                    : SyncCommand::Verbosity::Normal;
-    if (dryRun) {
+    command.m_verbosity = words.quiet     ? SyncCommand::Verbosity::Quiet
+                          : words.verbose ? SyncCommand::Verbosity::Verbose
+                                          : SyncCommand::Verbosity::Normal;
+    if (words.dryRun) {
         if (command.m_everyMicroseconds != 0) {
             return fail("--every does not go with --dry-run");
         }
@@ -219,8 +189,10 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
     if (command.m_at) {
         return fail("--at goes with --dry-run only (a sync sends the computer's time)");
     }
-    if (command.m_portNumber == 0) {
+    if (!command.m_port) {
         return fail("give a port: --port N|DEVICE (or --dry-run)");
     }
     return command;
 }
+
+} // namespace kalvor_sync

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/PortName.h"
 #include "timeset/LocalInstant.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+
+namespace kalvor_sync {
 
 // What kalvor-sync was asked to do, from its command line.
 struct SyncCommand {
@@ -12,9 +15,8 @@ struct SyncCommand {
     enum class Verbosity { Quiet, Normal, Verbose };
 
     Action m_action = Action::Sync;
-    int m_portNumber = 0;     // --port N, or the number a device path stands on; 0 for none
-    std::string m_portDevice; // --port DEVICE: the path that stands for m_portNumber
-    bool m_align = true;      // --no-align turns it off
+    std::optional<platform::PortName> m_port;  // --port N|COMn|DEVICE
+    bool m_align = true;                       // --no-align turns it off
     std::int64_t m_latencyMicroseconds = 0;    // --offset MS
     std::int64_t m_everyMicroseconds = 0;      // --every DURATION; 0: one sequence
     std::optional<LocalInstant> m_at;          // --at with --dry-run
@@ -33,3 +35,5 @@ inline constexpr int kExitPortNotOpened = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitSendFailed = 3;
 inline constexpr int kExitInterrupted = 130;
+
+} // namespace kalvor_sync

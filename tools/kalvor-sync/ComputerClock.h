@@ -5,7 +5,11 @@
 
 #include <cstdint>
 
+namespace kalvor_sync {
+
 // The computer's local time at an instant of its clock, as a plan reads it.
 inline LocalInstant ComputerLocalTime(std::int64_t microseconds) {
     return ToLocalInstant(platform::LocalTimeAt(microseconds));
 }
+
+} // namespace kalvor_sync

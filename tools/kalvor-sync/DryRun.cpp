@@ -1,8 +1,12 @@
 #include "DryRun.h"
 
 #include "ComputerClock.h"
-#include "InstantText.h"
-#include "SequencePlan.h"
+#include "timeset/SequencePlan.h"
+#include "tools/common/InstantText.h"
+
+namespace kalvor_sync {
+
+using kalvor_tools::FormatInstant;
 
 void PrintDryRun(const SyncCommand& command, std::ostream& out) {
     const LocalTimeAtInstant clock =
@@ -14,16 +18,19 @@ void PrintDryRun(const SyncCommand& command, std::ostream& out) {
     const SequencePlan plan = PlanSequence(deviceSetAt, command.m_latencyMicroseconds, clock);
     const bool verbose = command.m_verbosity == SyncCommand::Verbosity::Verbose;
     for (int index = 0; index < kFramesPerSequence; ++index) {
+        const std::string frame = kalvor_tools::FrameHex(plan.m_frames[index]);
         if (verbose) {
-            out << FormatInstant(clock(plan.m_writeAt[index])) << "  "
-                << FrameHex(plan.m_frames[index]) << "  " << FieldName(index) << '\n';
+            out << FormatInstant(clock(plan.m_writeAt[index])) << "  " << frame << "  "
+                << FieldName(*FrameStep::At(index)) << '\n';
         } else {
-            out << FrameHex(plan.m_frames[index]) << '\n';
+            out << frame << '\n';
         }
     }
     if (verbose) {
         out << FormatInstant(plan.m_instant) << "  the device takes "
-            << FormatInstant(plan.m_instant).substr(0, 19) << " "
-            << WeekdayName(plan.m_instant.m_time.m_weekday) << '\n';
+            << kalvor_tools::FormatSecond(plan.m_instant) << " "
+            << kalvor_tools::WeekdayName(plan.m_instant.m_time.m_weekday) << '\n';
     }
 }
+
+} // namespace kalvor_sync

@@ -2,13 +2,17 @@
 
 #include "CommandLine.h"
 #include "ComputerClock.h"
-#include "InstantText.h"
+#include "tools/common/InstantText.h"
+#include "tools/common/PortErrorWords.h"
 
 #include <chrono>
 #include <thread>
 
-int RunRepeatedly(SyncRun& run, std::int64_t periodMicroseconds, const SyncPort& port, SyncLog& log,
-                  const platform::Interruption& interruption, platform::DeadlineTimer& timer) {
+namespace kalvor_sync {
+
+int RunRepeatedly(SyncRun& run, std::int64_t periodMicroseconds, const platform::PortName& port,
+                  SyncLog& log, const platform::Interruption& interruption,
+                  platform::DeadlineTimer& timer) {
     std::int64_t next = platform::SystemClockMicroseconds();
     bool failing = false;
     for (;;) {
@@ -17,7 +21,7 @@ int RunRepeatedly(SyncRun& run, std::int64_t periodMicroseconds, const SyncPort&
             return kExitInterrupted;
         }
         if (outcome == RunOutcome::Sent && failing) {
-            log.Error(port.Name() + " works again");
+            log.Error(port.label + " works again");
         }
         failing = outcome != RunOutcome::Sent;
 
@@ -28,8 +32,8 @@ int RunRepeatedly(SyncRun& run, std::int64_t periodMicroseconds, const SyncPort&
             next += periodMicroseconds;
         }
         if (failing) {
-            log.Error("trying " + port.Name() + " again at " +
-                      FormatInstant(ComputerLocalTime(next)).substr(0, 19));
+            log.Error("trying " + port.label + " again at " +
+                      kalvor_tools::FormatSecond(ComputerLocalTime(next)));
         }
         switch (timer.WaitUntil(next, interruption)) {
         case platform::DeadlineWait::Reached:
@@ -38,10 +42,13 @@ int RunRepeatedly(SyncRun& run, std::int64_t periodMicroseconds, const SyncPort&
             return kExitSent;
         case platform::DeadlineWait::Failed:
             // No timer to wait on: a plain sleep keeps the schedule, if less exactly.
-            log.Error("cannot wait on the clock (" + LastSystemReason() + "); sleeping instead");
+            log.Error("cannot wait on the clock (" + kalvor_tools::LastSystemReason() +
+                      "); sleeping instead");
             std::this_thread::sleep_for(
                 std::chrono::microseconds(next - platform::SystemClockMicroseconds()));
             break;
         }
     }
 }
+
+} // namespace kalvor_sync

@@ -1,14 +1,16 @@
 #include "SyncLog.h"
 
-#include "InstantText.h"
+#include "tools/common/InstantText.h"
+
+namespace kalvor_sync {
 
 void SyncLog::Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame) {
     if (m_verbosity != SyncCommand::Verbosity::Verbose) {
         return;
     }
     std::lock_guard lock(m_mutex);
-    m_out << FormatInstant(at) << "  " << FrameHex(frame) << "  " << FieldName(stepIndex)
-          << std::endl;
+    m_out << kalvor_tools::FormatInstant(at) << "  " << kalvor_tools::FrameHex(frame) << "  "
+          << FieldName(*FrameStep::At(stepIndex)) << std::endl;
 }
 
 void SyncLog::Note(const std::string& line) {
@@ -23,3 +25,5 @@ void SyncLog::Error(const std::string& line) {
     std::lock_guard lock(m_mutex);
     m_errors << "kalvor-sync: " << line << std::endl;
 }
+
+} // namespace kalvor_sync

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+namespace kalvor_sync {
+
 // What kalvor-sync tells: results and, when verbose, each frame on standard output; errors on
 // standard error. Both threads of a run write here (the port's monitor reports its failures), so
 // every line is written whole.
@@ -29,3 +31,5 @@ private:
     std::ostream& m_errors;
     const SyncCommand::Verbosity m_verbosity;
 };
+
+} // namespace kalvor_sync

@@ -1,66 +1,35 @@
 #include "SyncRun.h"
 
 #include "ComputerClock.h"
-#include "InstantText.h"
-#include "SequencePlan.h"
-#include "platform/CommPort.h"
-#include "platform/SystemError.h"
 #include "serial/SerialPort.h"
+#include "timeset/SequencePlan.h"
+#include "tools/common/InstantText.h"
+#include "tools/common/PortErrorWords.h"
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-namespace {
+namespace kalvor_sync {
 
-// A port report on one line: the line breaks of its layout become blanks, and the port number
-// it closes with is left out, since the log names the port itself.
-std::string OneLine(const std::string& report) {
-    std::string text = report.substr(0, report.rfind("\nPort:"));
-    std::string line;
-    for (char c : text) {
-        const bool blank = c == '\n' || c == '\r' || c == ' ';
-        if (!blank) {
-            line += c;
-        } else if (!line.empty() && line.back() != ' ') {
-            line += ' ';
-        }
-    }
-    while (!line.empty() && line.back() == ' ') {
-        line.pop_back();
-    }
-    return line;
-}
-
-} // namespace
-
-std::string SyncPort::Name() const {
-    if (!m_device.empty()) {
-        return m_device;
-    }
-    return "COM" + std::to_string(m_number) + " (" + platform::PortDevice(m_number) + ")";
-}
-
-std::string LastSystemReason() {
-    const unsigned code = platform::LastSystemError();
-    const std::string text = OneLine(platform::SystemErrorText(code));
-    return text.empty() ? "error " + std::to_string(code) : text;
-}
+using kalvor_tools::LastSystemReason;
 
 RunOutcome SyncRun::Once() {
-    const std::string name = m_port.Name();
+    const std::string& name = m_port.label;
     // Written by whichever thread met a failure of the port: this one or its monitor.
     std::atomic<bool> failed{false};
     // Fine timers for this sequence only, not for the wait between runs.
     const platform::FineTimerResolution fineTimers;
 
     CSerialPort port;
-    port.SetReportSink([&](const std::string& text, const std::string&) {
+    port.SetReportSink([&](const platform::PortError& error) {
         failed = true;
-        m_log.Error(name + ": " + OneLine(text));
+        m_log.Error(kalvor_tools::PortErrorInWords(error));
     });
-    if (!port.Open(nullptr, m_port.m_number)) {
-        m_log.Error("cannot open " + name + ": " + LastSystemReason());
+    if (!port.Open(nullptr, m_port)) {
+        if (const auto& error = port.LastOpenFailure()) {
+            m_log.Error(kalvor_tools::PortErrorInWords(*error));
+        }
         return RunOutcome::NotOpened;
     }
     if (failed) {
@@ -90,7 +59,8 @@ RunOutcome SyncRun::Once() {
         }
         if (!port.RequestSend(plan.m_frames[index].data(),
                               static_cast<std::uint32_t>(TimeFrame().size()))) {
-            m_log.Error(name + ": the port refused the " + FieldName(index) + " frame");
+            m_log.Error(name + ": the port refused the " + FieldName(*FrameStep::At(index)) +
+                        " frame");
             return RunOutcome::SendFailed;
         }
         m_log.Frame(ComputerLocalTime(platform::SystemClockMicroseconds()), index,
@@ -99,13 +69,13 @@ RunOutcome SyncRun::Once() {
     // The monitor takes each frame as soon as it is handed over, as the 200 ms pacing relies on;
     // the port is closed only when that time has passed for the last one too, since stopping the
     // monitor drops a frame it has not begun to write.
-    std::this_thread::sleep_for(std::chrono::microseconds(kFrameIntervalMicroseconds));
+    std::this_thread::sleep_for(std::chrono::microseconds(kFramePeriodMicroseconds));
     if (failed) {
         return RunOutcome::SendFailed;
     }
-    LocalInstant set = plan.m_instant;
-    set.m_milliseconds = 0;
-    m_log.Note("set " + name + " to " + FormatInstant(set).substr(0, 19) + " " +
-               WeekdayName(set.m_time.m_weekday));
+    m_log.Note("set " + name + " to " + kalvor_tools::FormatSecond(plan.m_instant) + " " +
+               kalvor_tools::WeekdayName(plan.m_instant.m_time.m_weekday));
     return RunOutcome::Sent;
 }
+
+} // namespace kalvor_sync

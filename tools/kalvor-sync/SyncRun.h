@@ -3,18 +3,11 @@
 #include "SyncLog.h"
 #include "platform/DeadlineTimer.h"
 #include "platform/Interruption.h"
+#include "platform/PortName.h"
 
 #include <cstdint>
-#include <string>
 
-// The port a sync writes to: a number, and the device path that stands for it when one was given.
-struct SyncPort {
-    int m_number = 0;
-    std::string m_device; // empty: the platform's own device for the number
-
-    // How messages name it: "COM3 (/dev/ttyS2)" or the device path given.
-    std::string Name() const;
-};
+namespace kalvor_sync {
 
 enum class RunOutcome { Sent, NotOpened, SendFailed, Interrupted };
 
@@ -23,15 +16,16 @@ enum class RunOutcome { Sent, NotOpened, SendFailed, Interrupted };
 // told on the log as they happen.
 class SyncRun {
 public:
-    SyncRun(const SyncPort& port, bool align, std::int64_t latencyMicroseconds, SyncLog& log,
-            const platform::Interruption& interruption, platform::DeadlineTimer& timer)
+    SyncRun(const platform::PortName& port, bool align, std::int64_t latencyMicroseconds,
+            SyncLog& log, const platform::Interruption& interruption,
+            platform::DeadlineTimer& timer)
         : m_port(port), m_align(align), m_latencyMicroseconds(latencyMicroseconds), m_log(log),
           m_interruption(interruption), m_timer(timer) {}
 
     RunOutcome Once();
 
 private:
-    const SyncPort m_port;
+    const platform::PortName m_port;
     const bool m_align;
     const std::int64_t m_latencyMicroseconds;
     SyncLog& m_log;
@@ -39,5 +33,4 @@ private:
     platform::DeadlineTimer& m_timer;
 };
 
-// The system's text for the calling thread's last error, on one line.
-std::string LastSystemReason();
+} // namespace kalvor_sync

@@ -4,9 +4,10 @@
 #include "RepeatedSync.h"
 #include "SyncLog.h"
 #include "SyncRun.h"
-#include "platform/CommPort.h"
 
 #include <iostream>
+
+using namespace kalvor_sync;
 
 int main(int argc, char* argv[]) {
     const SyncCommand command = ParseSyncCommand(argc, argv);
@@ -27,8 +28,7 @@ int main(int argc, char* argv[]) {
         break;
     }
 
-    const SyncPort port{command.m_portNumber, command.m_portDevice};
-    platform::SetPortDevice(port.m_number, port.m_device);
+    const platform::PortName& port = *command.m_port;
     SyncLog log(std::cout, std::cerr, command.m_verbosity);
     const platform::Interruption interruption;
     platform::DeadlineTimer timer;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PortName.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -33,6 +35,11 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// The port the program's side opens as port n: under Wine COM n, as the runner mapped it;
+// natively the device the test made stand for n (a far end's pseudo-terminal, or what the two
+// calls below chose), named "COM<n>" so that reports carry the number.
+platform::PortName PortFor(int portNumber);
 
 // Port n stands for a device that opens but is no serial line: its writes and its port calls
 // fail. Natively /dev/full; under Wine the runner maps it to a missing path.

@@ -5,13 +5,11 @@
 namespace serial_test {
 
 CSerialPort::ReportSink ReportCollector::Sink() {
-    return [this](const std::string& text, const std::string& caption) {
+    return [this](const platform::PortError& error) {
         std::unique_lock lock(m_mutex);
-        m_reports.push_back({text, caption});
-        const bool hold =
-            !m_holdOperation.empty() && OperationOf(m_reports.back()) == m_holdOperation;
-        if (hold) {
-            m_holdOperation.clear();
+        m_reports.push_back(error);
+        if (m_holdOperation == error.operation) {
+            m_holdOperation.reset();
             m_holding = true;
         }
         m_changed.notify_all();
@@ -21,24 +19,24 @@ CSerialPort::ReportSink ReportCollector::Sink() {
     };
 }
 
-std::vector<Report> ReportCollector::All() {
+std::vector<platform::PortError> ReportCollector::All() {
     std::lock_guard lock(m_mutex);
     return m_reports;
 }
 
-std::size_t ReportCollector::CountNaming(const std::string& operation) {
+std::size_t ReportCollector::CountOf(platform::PortOperation operation) {
     std::size_t count = 0;
-    for (const Report& report : All()) {
-        count += OperationOf(report) == operation;
+    for (const platform::PortError& report : All()) {
+        count += report.operation == operation;
     }
     return count;
 }
 
-bool ReportCollector::WaitFor(const std::string& operation, int timeoutMs) {
+bool ReportCollector::WaitFor(platform::PortOperation operation, int timeoutMs) {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        for (const Report& report : m_reports) {
-            if (OperationOf(report) == operation) {
+        for (const platform::PortError& report : m_reports) {
+            if (report.operation == operation) {
                 return true;
             }
         }
@@ -46,7 +44,7 @@ bool ReportCollector::WaitFor(const std::string& operation, int timeoutMs) {
     });
 }
 
-void ReportCollector::HoldNext(const std::string& operation) {
+void ReportCollector::HoldNext(platform::PortOperation operation) {
     std::lock_guard lock(m_mutex);
     m_holdOperation = operation;
 }
@@ -61,15 +59,6 @@ void ReportCollector::Release() {
     std::lock_guard lock(m_mutex);
     m_holding = false;
     m_changed.notify_all();
-}
-
-std::string OperationOf(const Report& report) {
-    static const std::string kStart = "WARNING:  ";
-    const auto end = report.text.find(" Failed with the following error: \n");
-    if (report.text.rfind(kStart, 0) != 0 || end == std::string::npos) {
-        return {};
-    }
-    return report.text.substr(kStart.size(), end - kStart.size());
 }
 
 } // namespace serial_test

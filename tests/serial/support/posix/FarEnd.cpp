@@ -1,16 +1,42 @@
 // The far end natively: the controlling side of a pseudo-terminal.
 #include "tests/serial/support/FarEnd.h"
 
-#include "platform/CommPort.h"
 #include "platform/posix/UniqueFd.h"
 
 #include <ctime>
 #include <dirent.h>
+#include <map>
+#include <mutex>
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
 namespace serial_test {
+
+namespace {
+
+// The device each port number stands for in this test process; written by the test's thread
+// before the ports are opened, read by whichever thread opens them.
+std::mutex g_devicesMutex;
+std::map<int, std::string> g_devices;
+
+void StandFor(int portNumber, const std::string& device) {
+    std::lock_guard lock(g_devicesMutex);
+    g_devices[portNumber] = device;
+}
+
+} // namespace
+
+platform::PortName PortFor(int portNumber) {
+    std::lock_guard lock(g_devicesMutex);
+    const auto found = g_devices.find(portNumber);
+    platform::PortName port = platform::NumberedPort(portNumber);
+    if (found != g_devices.end()) {
+        port.device = found->second;
+        port.label = "COM" + std::to_string(portNumber);
+    }
+    return port;
+}
 
 struct FarEnd::State {
     platform::UniqueFd master;
@@ -25,7 +51,7 @@ FarEnd::FarEnd(int portNumber) : m_state(std::make_unique<State>()) {
     if (::openpty(&master, &terminal, name, nullptr, nullptr) == 0) {
         m_state->master.Reset(master);
         m_state->terminal.Reset(terminal);
-        platform::SetPortDevice(portNumber, name);
+        StandFor(portNumber, name);
     }
 }
 
@@ -56,11 +82,11 @@ void FarEnd::GoAway() {
 }
 
 void MapNonSerialPort(int portNumber) {
-    platform::SetPortDevice(portNumber, "/dev/full");
+    StandFor(portNumber, "/dev/full");
 }
 
 void MapAbsentPort(int portNumber) {
-    platform::SetPortDevice(portNumber, "/nonexistent/kalvor-absent-port");
+    StandFor(portNumber, "/nonexistent/kalvor-absent-port");
 }
 
 namespace {

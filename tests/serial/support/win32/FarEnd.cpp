@@ -19,7 +19,7 @@ struct FarEnd::State {
 
 FarEnd::FarEnd(int portNumber) : m_state(std::make_unique<State>()) {
     platform::CommPort& port = m_state->port;
-    if (port.Open(portNumber + kPairOffset)) {
+    if (port.Open(platform::ComPortDevice(portNumber + kPairOffset))) {
         port.SetTimeouts({0, 0, 0, 1000, 1000});
         port.Purge(platform::kPurgeAll);
     }
@@ -47,6 +47,10 @@ void FarEnd::GoAway() {
            m_state->port.ReadWithin(buffer, sizeof buffer, 200) >= 0) {
     }
     m_state->port.Close();
+}
+
+platform::PortName PortFor(int portNumber) {
+    return platform::NumberedPort(portNumber);
 }
 
 // The runner maps these ports (a missing path for the non-serial one, nothing for the absent one).

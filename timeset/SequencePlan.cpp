@@ -1,4 +1,4 @@
-#include "SequencePlan.h"
+#include "timeset/SequencePlan.h"
 
 namespace {
 
@@ -12,10 +12,6 @@ std::int64_t CeilToSecond(std::int64_t instant) {
     }
     return remainder == 0 ? instant : instant - remainder + kMicrosecondsPerSecond;
 }
-
-// From the first frame's write to the seconds frame's last byte on the line.
-constexpr std::int64_t kSequenceMicroseconds =
-    (kFramesPerSequence - 1) * kFrameIntervalMicroseconds + kFrameLineMicroseconds;
 
 const LocalInstant kCivilEpoch{{1970, 1, 1, 4, 0, 0, 0}, 0};
 
@@ -40,10 +36,14 @@ SequencePlan PlanSequence(std::int64_t deviceSetAt, std::int64_t latencyMicrosec
     const std::int64_t lastWrite = deviceSetAt - latencyMicroseconds - kFrameLineMicroseconds;
     for (int index = 0; index < kFramesPerSequence; ++index) {
         plan.m_writeAt[index] =
-            lastWrite - (kFramesPerSequence - 1 - index) * kFrameIntervalMicroseconds;
+            lastWrite - (kFramesPerSequence - 1 - index) * kFramePeriodMicroseconds;
         plan.m_frames[index] = BuildTimeFrame(plan.m_instant.m_time, *FrameStep::At(index));
     }
     return plan;
+}
+
+SequencePlan PlanSequenceFrom(std::int64_t firstWriteAt, const LocalTimeAtInstant& localTimeAt) {
+    return PlanSequence(firstWriteAt + kSequenceMicroseconds, 0, localTimeAt);
 }
 
 LocalInstant CivilClockTime(std::int64_t microseconds) {

@@ -2,15 +2,21 @@
 
 #include <cstdio>
 
-std::string FormatInstant(const LocalInstant& instant) {
+namespace kalvor_tools {
+
+std::string FormatInstant(const LocalInstant& instant, char separator) {
     const TimeSnapshot& t = instant.m_time;
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d",
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d.%03d",
                   static_cast<int>(t.m_year), static_cast<int>(t.m_month),
-                  static_cast<int>(t.m_day), static_cast<int>(t.m_hour),
+                  static_cast<int>(t.m_day), separator, static_cast<int>(t.m_hour),
                   static_cast<int>(t.m_minute), static_cast<int>(t.m_second),
                   static_cast<int>(instant.m_milliseconds));
     return text;
+}
+
+std::string FormatSecond(const LocalInstant& instant) {
+    return FormatInstant(instant).substr(0, 19);
 }
 
 const char* WeekdayName(int weekday) {
@@ -43,8 +49,4 @@ std::string FrameHex(const TimeFrame& frame) {
     return text;
 }
 
-const char* FieldName(int stepIndex) {
-    static const char* const kNames[kFramesPerSequence] = {"year", "month",  "day",   "weekday",
-                                                           "hour", "minute", "second"};
-    return stepIndex >= 0 && stepIndex < kFramesPerSequence ? kNames[stepIndex] : "?";
-}
+} // namespace kalvor_tools

@@ -6,12 +6,18 @@
 #include <optional>
 #include <string>
 
+namespace kalvor_tools {
+
 // Local instants and frames as people read and write them.
 
-// "2016-04-12 09:05:30.000".
-std::string FormatInstant(const LocalInstant& instant);
+// "2016-04-12 09:05:30.412" with `separator` ' ', or "2016-04-12T09:05:30.412" with 'T' as in
+// JSON.
+std::string FormatInstant(const LocalInstant& instant, char separator = ' ');
 
-// "Tuesday" (0 Sunday).
+// "2016-04-12 09:05:30": the instant to the second.
+std::string FormatSecond(const LocalInstant& instant);
+
+// "Tuesday" (0 Sunday); "?" outside 0 to 6.
 const char* WeekdayName(int weekday);
 
 // "YYYY-MM-DD HH:MM:SS" (a 'T' may stand for the blank), a real date and time of the years 2000
@@ -21,5 +27,4 @@ std::optional<LocalInstant> ParseInstant(const std::string& text);
 // "F6 01 16 F2".
 std::string FrameHex(const TimeFrame& frame);
 
-// "year", "month", ... "second", for the frame of step 0 to 6.
-const char* FieldName(int stepIndex);
+} // namespace kalvor_tools
