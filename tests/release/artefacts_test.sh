@@ -288,6 +288,8 @@ start_sim() {
 # res/InitSet.ini); a click sets the device.
 window_sets_device() {
     local ini=$root/res/InitSet.ini tip caption weekday before after kalvor
+    [[ -n $(setting "$ini" comopensucceed) && -n $(setting "$ini" comset) ]] ||
+        problem "res/InitSet.ini has no opening tip or caption to look for"
     start_sim "$logs/window-sim.log"
     before=$(date +%w)
     (cd / && exec "$KALVOR_WINE" "$program_folder/kalvor.exe") &
