@@ -3,6 +3,7 @@
 #include "platform/Interruption.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace platform {
 
@@ -28,7 +29,9 @@ public:
     DeadlineWait WaitUntil(std::int64_t deadline, const Interruption& interruption);
 
 private:
-    std::intptr_t m_native; // timer descriptor (POSIX) or waitable-timer handle (Win32)
+    // The backend's owner of the timer descriptor (POSIX) or waitable-timer handle (Win32).
+    struct Owned;
+    std::unique_ptr<Owned> m_owned;
 };
 
 // Makes the system's timers fine-grained while it lives, for a time-critical stretch only, since

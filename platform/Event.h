@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace platform {
 
@@ -9,12 +10,12 @@ namespace platform {
 // readable while it is set. Closed by its destructor.
 class Event {
 public:
-    Event() = default;
-    ~Event() { Close(); }
+    Event();
+    ~Event();
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
 
-    bool Exists() const { return m_native != kNone; }
+    bool Exists() const { return m_owned != nullptr; }
     // Creates the event non-signalled, or resets it when it exists already. False (with the
     // system's error) when it cannot be created.
     bool CreateOrReset();
@@ -22,12 +23,14 @@ public:
     void Reset();
     void Close();
 
-    // The event handle (Win32) or descriptor (POSIX), for the wait of this layer.
-    std::intptr_t Native() const { return m_native; }
+    // The event handle (Win32) or descriptor (POSIX), for the waits of this layer; -1 while no
+    // event exists.
+    std::intptr_t Native() const;
 
 private:
-    static constexpr std::intptr_t kNone = -1;
-    std::intptr_t m_native = kNone;
+    // The backend's owner of the handle or descriptor; null while no event exists.
+    struct Owned;
+    std::unique_ptr<Owned> m_owned;
 };
 
 } // namespace platform

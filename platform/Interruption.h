@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace platform {
 
@@ -22,6 +23,12 @@ public:
 
     // The event that is set with the request (Win32 handle, POSIX descriptor that turns readable).
     std::intptr_t Native() const;
+
+private:
+    // The backend's owner of that event, which the handler of the request reaches through a
+    // copy of its value.
+    struct Owned;
+    std::unique_ptr<Owned> m_owned;
 };
 
 } // namespace platform

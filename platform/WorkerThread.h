@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace platform {
 
@@ -10,8 +11,8 @@ class WorkerThread {
 public:
     using Procedure = unsigned (*)(void* argument);
 
-    WorkerThread() = default;
-    ~WorkerThread() { WaitUntilEnded(); }
+    WorkerThread();
+    ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
@@ -28,8 +29,10 @@ public:
     unsigned ExitCode() const { return m_exitCode; }
 
 private:
-    std::intptr_t m_native = 0; // thread handle (Win32) or pthread_t (POSIX)
-    bool m_started = false;
+    // The backend's owner of the running thread (its handle on Win32, its pthread_t on POSIX);
+    // null while none runs. Written by the thread that starts and waits for it.
+    struct Owned;
+    std::unique_ptr<Owned> m_owned;
     unsigned m_exitCode = 0;
 };
 

@@ -1,130 +1,74 @@
 #include "LocalInstant.h"
 
-#include <limits>
+#include <algorithm>
+#include <chrono>
 
 namespace {
 
+namespace chrono = std::chrono;
+using Milliseconds = chrono::duration<std::int64_t, std::milli>;
+
 constexpr std::int64_t kMillisecondsPerDay = 86'400'000;
 
-// Division and remainder rounding towards minus infinity, so that instants before an epoch or a
-// negative offset carry the same way as positive ones.
-std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
-    const std::int64_t quotient = value / divisor;
-    return (value % divisor != 0 && (value < 0) != (divisor < 0)) ? quotient - 1 : quotient;
+// The calendar types hold the years -32767 to 32767; a field outside them (no clock or device
+// gives one) is held at the nearest, so that the arithmetic stays defined.
+chrono::year YearOf(std::int64_t year) {
+    return chrono::year{static_cast<int>(std::clamp<std::int64_t>(
+        year, static_cast<int>(chrono::year::min()), static_cast<int>(chrono::year::max())))};
 }
 
-std::int64_t FloorMod(std::int64_t value, std::int64_t divisor) {
-    return value - FloorDiv(value, divisor) * divisor;
+// The day of a date whose month and day may lie outside their ranges: they carry, as if counted
+// on from January and from the month's first day.
+chrono::sys_days DayOf(std::int64_t year, std::int64_t month, std::int64_t day) {
+    const chrono::year_month first = YearOf(year) / chrono::January + chrono::months{month - 1};
+    return chrono::sys_days{first / 1} + chrono::days{day - 1};
 }
 
-// Days since Thursday 1 January 1970, counting in eras of 400 years (146 097 days), in which the
-// Gregorian calendar repeats itself. The year is taken to start in March so that the leap day is
-// the era year's last day. Any month number is accepted: it carries into the year.
-std::int64_t DaysSinceEpoch(std::int64_t year, std::int64_t month, std::int64_t day) {
-    year += FloorDiv(month - 1, 12);
-    month = FloorMod(month - 1, 12) + 1;
-    if (month <= 2) {
-        year -= 1;
-    }
-    const std::int64_t era = FloorDiv(year, 400);
-    const std::int64_t yearOfEra = year - era * 400;      // 0 to 399
-    const std::int64_t monthFromMarch = (month + 9) % 12; // March 0 ... February 11
-    const std::int64_t dayOfYear = (153 * monthFromMarch + 2) / 5 + day - 1; // 0 to 365 in range
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146'097 + dayOfEra - 719'468; // 719 468 days from 1 March 0000 to 1 January 1970
-}
-
-struct CivilDate {
-    std::int64_t year;
-    std::int32_t month;
-    std::int32_t day;
-};
-
-CivilDate DateFromDaysSinceEpoch(std::int64_t days) {
-    days += 719'468;
-    const std::int64_t era = FloorDiv(days, 146'097);
-    const std::int64_t dayOfEra = days - era * 146'097; // 0 to 146 096
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
-    const auto day = static_cast<std::int32_t>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
-    const auto month =
-        static_cast<std::int32_t>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
-    return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
-}
-
-std::int32_t WeekdayOfDaysSinceEpoch(std::int64_t days) {
-    return static_cast<std::int32_t>(FloorMod(days + 4, 7)); // 1 January 1970 was a Thursday
-}
-
-// The instant as whole days since the epoch plus the milliseconds into the day, the latter
-// carried into the former so that it lies in 0 .. one day.
-struct DayAndTime {
-    std::int64_t days;
-    std::int64_t millisecondOfDay;
-};
-
-DayAndTime Split(const LocalInstant& instant) {
+// An instant as milliseconds since 1970-01-01 00:00:00 of the same (time-zone-free) clock.
+Milliseconds SinceEpoch(const LocalInstant& instant) {
     const TimeSnapshot& t = instant.m_time;
-    const std::int64_t timeOfDay =
-        ((std::int64_t{t.m_hour} * 60 + t.m_minute) * 60 + t.m_second) * 1000 +
-        instant.m_milliseconds;
-    return {DaysSinceEpoch(t.m_year, t.m_month, t.m_day) + FloorDiv(timeOfDay, kMillisecondsPerDay),
-            FloorMod(timeOfDay, kMillisecondsPerDay)};
+    return DayOf(t.m_year, t.m_month, t.m_day).time_since_epoch() + chrono::hours{t.m_hour} +
+           chrono::minutes{t.m_minute} + chrono::seconds{t.m_second} +
+           Milliseconds{instant.m_milliseconds};
 }
 
 } // namespace
 
 LocalInstant AddMilliseconds(const LocalInstant& from, std::int64_t milliseconds) {
-    const DayAndTime start = Split(from);
-    // Whole days and the rest apart, so that no sum can leave 64 bits.
-    const std::int64_t millisecondOfDay =
-        start.millisecondOfDay + FloorMod(milliseconds, kMillisecondsPerDay);
-    const std::int64_t days = start.days + FloorDiv(milliseconds, kMillisecondsPerDay) +
-                              millisecondOfDay / kMillisecondsPerDay;
-    const std::int64_t rest = millisecondOfDay % kMillisecondsPerDay;
+    const Milliseconds moved = SinceEpoch(from) + Milliseconds{milliseconds};
+    const chrono::sys_days day = chrono::floor<chrono::days>(chrono::sys_time<Milliseconds>{moved});
+    const chrono::year_month_day date{day};
+    const chrono::hh_mm_ss<Milliseconds> time{moved - day.time_since_epoch()};
 
-    const CivilDate date = DateFromDaysSinceEpoch(days);
     LocalInstant result;
-    result.m_time.m_year = static_cast<std::int32_t>(date.year);
-    result.m_time.m_month = date.month;
-    result.m_time.m_day = date.day;
-    result.m_time.m_weekday = WeekdayOfDaysSinceEpoch(days);
-    result.m_time.m_hour = static_cast<std::int32_t>(rest / 3'600'000);
-    result.m_time.m_minute = static_cast<std::int32_t>(rest / 60'000 % 60);
-    result.m_time.m_second = static_cast<std::int32_t>(rest / 1000 % 60);
-    result.m_milliseconds = static_cast<std::int32_t>(rest % 1000);
+    result.m_time.m_year = static_cast<int>(date.year());
+    result.m_time.m_month = static_cast<int>(static_cast<unsigned>(date.month()));
+    result.m_time.m_day = static_cast<int>(static_cast<unsigned>(date.day()));
+    result.m_time.m_weekday = static_cast<int>(chrono::weekday{day}.c_encoding());
+    result.m_time.m_hour = static_cast<int>(time.hours().count());
+    result.m_time.m_minute = static_cast<int>(time.minutes().count());
+    result.m_time.m_second = static_cast<int>(time.seconds().count());
+    result.m_milliseconds = static_cast<int>(time.subseconds().count());
     return result;
 }
 
 std::int64_t MillisecondsBetween(const LocalInstant& from, const LocalInstant& to) {
-    const DayAndTime a = Split(from);
-    const DayAndTime b = Split(to);
-    const std::int64_t days = b.days - a.days;
-    constexpr std::int64_t kMaxDays =
-        std::numeric_limits<std::int64_t>::max() / kMillisecondsPerDay - 1;
-    if (days > kMaxDays) {
-        return std::numeric_limits<std::int64_t>::max();
-    }
-    if (days < -kMaxDays) {
-        return std::numeric_limits<std::int64_t>::min();
-    }
-    return days * kMillisecondsPerDay + (b.millisecondOfDay - a.millisecondOfDay);
+    return (SinceEpoch(to) - SinceEpoch(from)).count();
 }
 
 bool IsLeapYear(std::int32_t year) {
-    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return YearOf(year).is_leap();
 }
 
 std::int32_t DaysInMonth(std::int32_t year, std::int32_t month) {
-    constexpr std::int32_t kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (month < 1 || month > 12) {
         return 0;
     }
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+    const chrono::year_month_day_last last{
+        YearOf(year) / chrono::month{static_cast<unsigned>(month)} / chrono::last};
+    return static_cast<std::int32_t>(static_cast<unsigned>(last.day()));
 }
 
 std::int32_t WeekdayOf(std::int32_t year, std::int32_t month, std::int32_t day) {
-    return WeekdayOfDaysSinceEpoch(DaysSinceEpoch(year, month, day));
+    return static_cast<std::int32_t>(chrono::weekday{DayOf(year, month, day)}.c_encoding());
 }

@@ -7,7 +7,7 @@
 
 // A local civil date and time to the millisecond, with calendar arithmetic: no time zones and no
 // daylight saving, only the Gregorian calendar (leap years by the 4/100/400 rules, extended to
-// every year).
+// the years -32767 to 32767, which the standard calendar types hold).
 //
 // Used wherever an instant is moved by a known number of milliseconds: the seven frames of one
 // time-set sequence are built from the instant at which its last frame is due, and a device clock
@@ -25,8 +25,7 @@ struct LocalInstant {
 // input is ignored.
 LocalInstant AddMilliseconds(const LocalInstant& from, std::int64_t milliseconds);
 
-// `to` minus `from` in milliseconds: positive when `to` is later. Weekdays are ignored; the result
-// saturates at the limits of 64 bits for dates hundreds of millions of years apart.
+// `to` minus `from` in milliseconds: positive when `to` is later. Weekdays are ignored.
 std::int64_t MillisecondsBetween(const LocalInstant& from, const LocalInstant& to);
 
 bool IsLeapYear(std::int32_t year);

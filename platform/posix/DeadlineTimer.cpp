@@ -1,5 +1,7 @@
 #include "platform/DeadlineTimer.h"
 
+#include "platform/posix/UniqueFd.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <poll.h>
@@ -12,17 +14,18 @@ namespace platform {
 // even if the clock is set meanwhile, and, unlike clock_nanosleep, it can be waited for together
 // with the interruption's event, so a Ctrl-C that comes just before the wait is never missed.
 
-DeadlineTimer::DeadlineTimer()
-    : m_native(::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC)) {}
+struct DeadlineTimer::Owned {
+    UniqueFd timer;
+};
 
-DeadlineTimer::~DeadlineTimer() {
-    if (Ready()) {
-        ::close(static_cast<int>(m_native));
-    }
-}
+DeadlineTimer::DeadlineTimer()
+    : m_owned(std::make_unique<Owned>(
+          Owned{UniqueFd(::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC))})) {}
+
+DeadlineTimer::~DeadlineTimer() = default;
 
 bool DeadlineTimer::Ready() const {
-    return m_native >= 0;
+    return m_owned->timer.Valid();
 }
 
 DeadlineWait DeadlineTimer::WaitUntil(std::int64_t deadline, const Interruption& interruption) {
@@ -32,7 +35,7 @@ DeadlineWait DeadlineTimer::WaitUntil(std::int64_t deadline, const Interruption&
     if (!Ready()) {
         return DeadlineWait::Failed;
     }
-    const int timer = static_cast<int>(m_native);
+    const int timer = m_owned->timer.Get();
     itimerspec due{};
     std::int64_t seconds = deadline / 1'000'000;
     std::int64_t micros = deadline % 1'000'000;

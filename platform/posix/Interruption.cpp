@@ -1,5 +1,7 @@
 #include "platform/Interruption.h"
 
+#include "platform/posix/UniqueFd.h"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -12,7 +14,8 @@ namespace platform {
 namespace {
 
 // Written by the signal handler and by Request(), on any thread; an eventfd never reset, so
-// that every later wait sees the request too.
+// that every later wait sees the request too. g_event is the descriptor the living Interruption
+// owns, published for the signal handler, which can reach nothing else.
 std::atomic<bool> g_requested{false};
 std::atomic<int> g_event{-1};
 
@@ -37,9 +40,14 @@ extern "C" void OnStopSignal(int) {
 
 } // namespace
 
-Interruption::Interruption() {
+struct Interruption::Owned {
+    UniqueFd event;
+};
+
+Interruption::Interruption()
+    : m_owned(std::make_unique<Owned>(Owned{UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))})) {
     g_requested = false;
-    g_event = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    g_event = m_owned->event.Get();
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
     sigemptyset(&action.sa_mask);
@@ -52,10 +60,7 @@ Interruption::~Interruption() {
     for (int i = 0; i < 2; ++i) {
         ::sigaction(kSignals[i], &g_previous[i], nullptr);
     }
-    const int fd = g_event.exchange(-1);
-    if (fd >= 0) {
-        ::close(fd);
-    }
+    g_event = -1;
 }
 
 bool Interruption::Requested() const {
@@ -67,7 +72,7 @@ void Interruption::Request() {
 }
 
 std::intptr_t Interruption::Native() const {
-    return g_event;
+    return m_owned->event.Get();
 }
 
 } // namespace platform

@@ -20,10 +20,15 @@ LocalTime LocalTimeAt(std::int64_t microseconds) {
     const auto at = static_cast<time_t>(seconds);
     tm local{};
     localtime_r(&at, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_wday, local.tm_mday, local.tm_hour,
-            local.tm_min,
+    return {.year = local.tm_year + 1900,
+            .month = local.tm_mon + 1,
+            .day = local.tm_mday,
+            .dayOfWeek = local.tm_wday,
+            .hour = local.tm_hour,
+            .minute = local.tm_min,
             // A leap second reads as the last second of its minute, as on Windows.
-            local.tm_sec > 59 ? 59 : local.tm_sec, milliseconds};
+            .second = local.tm_sec > 59 ? 59 : local.tm_sec,
+            .milliseconds = milliseconds};
 }
 
 } // namespace platform

@@ -20,6 +20,17 @@ void* Run(void* launch) {
 
 } // namespace
 
+// A thread that was started and not yet joined; joining it is what releases it.
+struct WorkerThread::Owned {
+    pthread_t thread;
+};
+
+WorkerThread::WorkerThread() = default;
+
+WorkerThread::~WorkerThread() {
+    WaitUntilEnded();
+}
+
 bool WorkerThread::Start(Procedure procedure, void* argument) {
     WaitUntilEnded();
     auto* launch = new Launch{procedure, argument};
@@ -28,19 +39,18 @@ bool WorkerThread::Start(Procedure procedure, void* argument) {
         delete launch;
         return false;
     }
-    m_native = static_cast<std::intptr_t>(thread);
-    m_started = true;
+    m_owned = std::make_unique<Owned>(Owned{thread});
     return true;
 }
 
 void WorkerThread::WaitUntilEnded() {
-    if (!m_started) {
+    if (!m_owned) {
         return;
     }
     void* result = nullptr;
-    pthread_join(static_cast<pthread_t>(m_native), &result);
+    pthread_join(m_owned->thread, &result);
     m_exitCode = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(result));
-    m_started = false;
+    m_owned.reset();
 }
 
 } // namespace platform

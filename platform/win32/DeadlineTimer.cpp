@@ -1,6 +1,7 @@
 #include "platform/DeadlineTimer.h"
 
 #include "platform/SystemClock.h"
+#include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
 // mmsystem.h builds on the types of windows.h.
@@ -19,21 +20,22 @@ constexpr std::int64_t kYieldStretchMicroseconds = 1500;
 
 } // namespace
 
-DeadlineTimer::DeadlineTimer()
-    : m_native(reinterpret_cast<std::intptr_t>(::CreateWaitableTimerA(nullptr, TRUE, nullptr))) {}
+struct DeadlineTimer::Owned {
+    UniqueHandle timer;
+};
 
-DeadlineTimer::~DeadlineTimer() {
-    if (Ready()) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(m_native));
-    }
-}
+DeadlineTimer::DeadlineTimer()
+    : m_owned(std::make_unique<Owned>(
+          Owned{UniqueHandle(::CreateWaitableTimerA(nullptr, TRUE, nullptr))})) {}
+
+DeadlineTimer::~DeadlineTimer() = default;
 
 bool DeadlineTimer::Ready() const {
-    return m_native != 0;
+    return m_owned->timer.Valid();
 }
 
 DeadlineWait DeadlineTimer::WaitUntil(std::int64_t deadline, const Interruption& interruption) {
-    const auto timer = reinterpret_cast<HANDLE>(m_native);
+    const HANDLE timer = m_owned->timer.Get();
     const auto interrupt = reinterpret_cast<HANDLE>(interruption.Native());
     for (;;) {
         if (interruption.Requested()) {

@@ -1,45 +1,47 @@
 #include "platform/Event.h"
 
-#include <windows.h>
+#include "platform/win32/UniqueHandle.h"
 
 namespace platform {
 
-namespace {
-HANDLE Handle(std::intptr_t native) {
-    return reinterpret_cast<HANDLE>(native);
-}
-} // namespace
+struct Event::Owned {
+    UniqueHandle event;
+};
+
+Event::Event() = default;
+Event::~Event() = default;
 
 bool Event::CreateOrReset() {
     if (Exists()) {
         Reset();
         return true;
     }
-    HANDLE event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (event == nullptr) {
+    UniqueHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!event.Valid()) {
         return false;
     }
-    m_native = reinterpret_cast<std::intptr_t>(event);
+    m_owned = std::make_unique<Owned>(Owned{std::move(event)});
     return true;
 }
 
 void Event::Set() {
     if (Exists()) {
-        ::SetEvent(Handle(m_native));
+        ::SetEvent(m_owned->event.Get());
     }
 }
 
 void Event::Reset() {
     if (Exists()) {
-        ::ResetEvent(Handle(m_native));
+        ::ResetEvent(m_owned->event.Get());
     }
 }
 
 void Event::Close() {
-    if (Exists()) {
-        ::CloseHandle(Handle(m_native));
-        m_native = kNone;
-    }
+    m_owned.reset();
+}
+
+std::intptr_t Event::Native() const {
+    return Exists() ? reinterpret_cast<std::intptr_t>(m_owned->event.Get()) : -1;
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/Interruption.h"
 
+#include "platform/win32/UniqueHandle.h"
+
 #include <atomic>
 #include <windows.h>
 
@@ -8,14 +10,15 @@ namespace platform {
 namespace {
 
 // Written by the console's control handler (a thread of its own) and by Request(); the event
-// is manual-reset and never reset, so that every later wait sees the request too.
+// is manual-reset and never reset, so that every later wait sees the request too. g_event is
+// the handle the living Interruption owns, published for the control handler.
 std::atomic<bool> g_requested{false};
-HANDLE g_event = nullptr;
+std::atomic<HANDLE> g_event{nullptr};
 
 void NoteRequest() {
     g_requested = true;
-    if (g_event != nullptr) {
-        ::SetEvent(g_event);
+    if (const HANDLE event = g_event; event != nullptr) {
+        ::SetEvent(event);
     }
 }
 
@@ -33,18 +36,21 @@ BOOL WINAPI OnConsoleControl(DWORD control) {
 
 } // namespace
 
-Interruption::Interruption() {
+struct Interruption::Owned {
+    UniqueHandle event;
+};
+
+Interruption::Interruption()
+    : m_owned(std::make_unique<Owned>(
+          Owned{UniqueHandle(::CreateEventA(nullptr, TRUE, FALSE, nullptr))})) {
     g_requested = false;
-    g_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_event = m_owned->event.Get();
     ::SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
 }
 
 Interruption::~Interruption() {
     ::SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
-    if (g_event != nullptr) {
-        ::CloseHandle(g_event);
-        g_event = nullptr;
-    }
+    g_event = nullptr;
 }
 
 bool Interruption::Requested() const {
@@ -56,7 +62,7 @@ void Interruption::Request() {
 }
 
 std::intptr_t Interruption::Native() const {
-    return reinterpret_cast<std::intptr_t>(g_event);
+    return reinterpret_cast<std::intptr_t>(m_owned->event.Get());
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/LocalTime.h"
 
+#include "platform/win32/SystemTimeReading.h"
+
 #include <windows.h>
 
 namespace platform {
@@ -7,8 +9,7 @@ namespace platform {
 LocalTime ReadLocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return {now.wYear, now.wMonth,  now.wDayOfWeek, now.wDay,
-            now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
+    return ReadingOf(now);
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/SystemClock.h"
 
+#include "platform/win32/SystemTimeReading.h"
+
 #include <windows.h>
 
 namespace platform {
@@ -45,8 +47,7 @@ LocalTime LocalTimeAt(std::int64_t microseconds) {
         !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
         return {};
     }
-    return {local.wYear, local.wMonth,  local.wDayOfWeek, local.wDay,
-            local.wHour, local.wMinute, local.wSecond,    local.wMilliseconds};
+    return ReadingOf(local);
 }
 
 } // namespace platform

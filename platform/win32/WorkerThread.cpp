@@ -1,5 +1,7 @@
 #include "platform/WorkerThread.h"
 
+#include "platform/win32/UniqueHandle.h"
+
 #include <process.h>
 #include <windows.h>
 
@@ -20,6 +22,16 @@ unsigned __stdcall Run(void* launch) {
 
 } // namespace
 
+struct WorkerThread::Owned {
+    UniqueHandle thread;
+};
+
+WorkerThread::WorkerThread() = default;
+
+WorkerThread::~WorkerThread() {
+    WaitUntilEnded();
+}
+
 bool WorkerThread::Start(Procedure procedure, void* argument) {
     WaitUntilEnded();
     auto* launch = new Launch{procedure, argument};
@@ -29,16 +41,15 @@ bool WorkerThread::Start(Procedure procedure, void* argument) {
         delete launch;
         return false;
     }
-    m_native = static_cast<std::intptr_t>(thread);
-    m_started = true;
+    m_owned = std::make_unique<Owned>(Owned{UniqueHandle(reinterpret_cast<HANDLE>(thread))});
     return true;
 }
 
 void WorkerThread::WaitUntilEnded() {
-    if (!m_started) {
+    if (!m_owned) {
         return;
     }
-    HANDLE thread = reinterpret_cast<HANDLE>(m_native);
+    HANDLE thread = m_owned->thread.Get();
     // Messages sent to this thread by others (a window of the waiting thread that another thread
     // talks to) are handled while waiting; posted ones stay queued for the message loop.
     while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
@@ -49,9 +60,7 @@ void WorkerThread::WaitUntilEnded() {
     DWORD exitCode = 0;
     ::GetExitCodeThread(thread, &exitCode);
     m_exitCode = exitCode;
-    ::CloseHandle(thread);
-    m_native = 0;
-    m_started = false;
+    m_owned.reset();
 }
 
 } // namespace platform

@@ -115,7 +115,14 @@ TEST(LocalInstant, FieldsOutOfRangeCarryInsteadOfFailing) {
 }
 
 TEST(LocalInstant, TakesThePlatformReadingAsItIs) {
-    const platform::LocalTime reading{2016, 4, 2, 12, 9, 5, 30, 412};
+    const platform::LocalTime reading{.year = 2016,
+                                      .month = 4,
+                                      .day = 12,
+                                      .dayOfWeek = 2,
+                                      .hour = 9,
+                                      .minute = 5,
+                                      .second = 30,
+                                      .milliseconds = 412};
     EXPECT_EQ(ToLocalInstant(reading), At(2016, 4, 12, 2, 9, 5, 30, 412));
 }
 

@@ -5,6 +5,7 @@
 #include "tools/kalvor-sim/SimulatedDevice.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace kalvor_sim;
 using namespace kalvor_tools;
@@ -199,6 +200,40 @@ TEST(SimulatedDevice, ItsOwnClockCannotCarryIntoAFieldSetEarlierInTheSequence) {
     Device partial;
     partial.Send(kTuesdayExample, At(2016, 4, 12, 9, 5, 29), 0, 5);
     EXPECT_EQ(partial.Read(At(2016, 4, 12, 9, 6, 0)), partial.Read(At(2016, 4, 12, 9, 7, 0)));
+}
+
+} // namespace
+
+namespace {
+
+// Every JSON line reads back as JSON, whatever the text it carries: control characters, quotes
+// and backslashes are escaped, bytes that are not UTF-8 are replaced, UTF-8 stays as it is.
+TEST(ReportFormat, JsonLinesStayValidWhateverTheyCarry) {
+    DecodedFrame frame;
+    frame.m_arrival = At(2016, 4, 12, 9, 5, 30, 412);
+    frame.m_bytes = {0xF6, 0x07, 0x30, 0x00};
+    frame.m_verdict = FrameVerdict::BadCheckByte;
+    frame.m_fieldNumber = 7;
+    frame.m_detail =
+        std::string("tab\there \x01\x1F \"quoted\" back\\slash caf\xC3\xA9 \xFF\xFE end");
+    const std::string line = JsonLine(frame);
+    EXPECT_EQ(line.find('\n'), std::string::npos) << "one report, one line";
+
+    const nlohmann::json json = nlohmann::json::parse(line, nullptr, false);
+    ASSERT_FALSE(json.is_discarded()) << line;
+    EXPECT_EQ(json["type"], "frame");
+    EXPECT_EQ(json["arrival"], "2016-04-12T09:05:30.412");
+    EXPECT_EQ(json["bytes"], "F6 07 30 00");
+    EXPECT_EQ(json["name"], "second");
+    EXPECT_EQ(json["reason"], "check_byte");
+    const std::string detail = json["detail"];
+    EXPECT_EQ(detail.substr(0, 31), "tab\there \x01\x1F \"quoted\" back\\slash");
+    EXPECT_NE(detail.find("caf\xC3\xA9"), std::string::npos) << "UTF-8 is kept";
+    EXPECT_NE(detail.find(" end"), std::string::npos);
+
+    // The keys keep the order the format lists, which readers of the lines rely on.
+    EXPECT_LT(line.find("\"type\""), line.find("\"arrival\""));
+    EXPECT_LT(line.find("\"status\""), line.find("\"reason\""));
 }
 
 } // namespace

@@ -11,7 +11,14 @@ const std::string kWeekdays[7] = {"星期日", "星期一", "星期二", "星期
 
 platform::LocalTime At(int year, int month, int day, int weekday, int hour, int minute,
                        int second) {
-    return {year, month, weekday, day, hour, minute, second, 0};
+    return {.year = year,
+            .month = month,
+            .day = day,
+            .dayOfWeek = weekday,
+            .hour = hour,
+            .minute = minute,
+            .second = second,
+            .milliseconds = 0};
 }
 
 // A clock that reads what the test set, and counts the readings.

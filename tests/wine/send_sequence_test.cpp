@@ -14,8 +14,14 @@ constexpr int kTickMs = 200;
 
 platform::LocalTime ToReading(const LocalInstant& instant) {
     const TimeSnapshot& t = instant.m_time;
-    return {t.m_year, t.m_month,  t.m_weekday, t.m_day,
-            t.m_hour, t.m_minute, t.m_second,  instant.m_milliseconds};
+    return {.year = t.m_year,
+            .month = t.m_month,
+            .day = t.m_day,
+            .dayOfWeek = t.m_weekday,
+            .hour = t.m_hour,
+            .minute = t.m_minute,
+            .second = t.m_second,
+            .milliseconds = instant.m_milliseconds};
 }
 
 // The seven frames that set `time`, as they go on the line.

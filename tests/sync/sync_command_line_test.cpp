@@ -1,0 +1,82 @@
+// kalvor-sync's command line and the instants it reads: pure computation.
+#include "tools/common/InstantText.h"
+#include "tools/kalvor-sync/CommandLine.h"
+
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include <vector>
+
+using namespace kalvor_sync;
+using namespace kalvor_tools;
+
+namespace {
+
+constexpr std::int64_t kSecond = 1'000'000;
+
+SyncCommand Parse(std::initializer_list<const char*> words) {
+    std::vector<const char*> argv{"kalvor-sync"};
+    argv.insert(argv.end(), words);
+    return ParseSyncCommand(static_cast<int>(argv.size()), argv.data());
+}
+
+} // namespace
+
+TEST(InstantText, OnlyRealTimesTheDeviceCanHoldAreTaken) {
+    const auto leap = ParseInstant("2016-02-29 12:00:00");
+    ASSERT_TRUE(leap);
+    EXPECT_EQ(leap->m_time.m_weekday, 1); // a Monday
+    EXPECT_TRUE(ParseInstant("2099-12-31T23:59:59"));
+    for (const char* bad : {"2015-02-29 12:00:00", "1999-12-31 23:59:59", "2100-01-01 00:00:00",
+                            "2016-04-12 24:00:00", "2016-04-12 09:05:60", "2016-04-12 09:05",
+                            "2016-04-12 09:05:30x", "2016-4-12 09:05:30", "2016-04-12_09:05:30"}) {
+        EXPECT_FALSE(ParseInstant(bad)) << bad;
+    }
+}
+
+TEST(SyncCommandLine, PortsDurationsAndOffsets) {
+    EXPECT_EQ(Parse({"--port", "3"}).m_port->number, 3);
+    EXPECT_EQ(Parse({"--port", "COM10"}).m_port->number, 10);
+    EXPECT_EQ(Parse({"--port", "\\\\.\\COM12"}).m_port->number, 12);
+    const SyncCommand device = Parse({"--port", "/dev/ttyUSB0"});
+    EXPECT_EQ(device.m_action, SyncCommand::Action::Sync);
+    EXPECT_EQ(device.m_port->device, "/dev/ttyUSB0");
+    EXPECT_EQ(device.m_port->number, 0);
+
+    EXPECT_EQ(Parse({"--port", "1", "--every", "90s"}).m_everyMicroseconds, 90 * kSecond);
+    EXPECT_EQ(Parse({"--port", "1", "--every", "10m"}).m_everyMicroseconds, 600 * kSecond);
+    EXPECT_EQ(Parse({"--port", "1", "--every", "24h"}).m_everyMicroseconds, 86'400 * kSecond);
+    EXPECT_EQ(Parse({"--port", "1", "--every", "7d"}).m_everyMicroseconds, 7 * 86'400 * kSecond);
+    EXPECT_EQ(Parse({"--port", "1", "--offset", "-3.5"}).m_latencyMicroseconds, -3'500);
+    EXPECT_EQ(Parse({"--port", "1", "--offset", "12"}).m_latencyMicroseconds, 12'000);
+    EXPECT_FALSE(Parse({"--port", "1", "--no-align"}).m_align);
+    EXPECT_EQ(Parse({"--dry-run"}).m_action, SyncCommand::Action::DryRun);
+}
+
+TEST(SyncCommandLine, WhatIsWrongIsAUsageError) {
+    const std::vector<std::vector<const char*>> wrong = {
+        {},
+        {"--port"},
+        {"--port", "0"},
+        {"--port", "COM0"},
+        {"--port", "256"},
+        {"--port", "1", "--every", "0s"},
+        {"--port", "1", "--every", "10"},
+        {"--port", "1", "--every", "-1m"},
+        {"--port", "1", "--every", "500ms"},
+        {"--port", "1", "--every", "9999999d"},
+        {"--port", "1", "--offset", "60001"},
+        {"--port", "1", "--offset", "1e3x"},
+        {"--port", "1", "--quiet", "--verbose"},
+        {"--port", "1", "--at", "2016-04-12 09:05:30"},
+        {"--dry-run", "--every", "1m"},
+        {"--port", "1", "extra"},
+        {"--port", "1", "--frobnicate"},
+    };
+    for (const auto& words : wrong) {
+        std::vector<const char*> argv{"kalvor-sync"};
+        argv.insert(argv.end(), words.begin(), words.end());
+        const SyncCommand command = ParseSyncCommand(static_cast<int>(argv.size()), argv.data());
+        EXPECT_EQ(command.m_action, SyncCommand::Action::UsageError) << argv.size();
+        EXPECT_FALSE(command.m_error.empty());
+    }
+}
