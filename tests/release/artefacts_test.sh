@@ -159,20 +159,15 @@ zip_contents() {
     grep -q 'The settings file InitSet.ini' "$unpacked/Guide.en.txt" || problem "Guide.en.txt is not the English guide"
 }
 
-# The DLLs that Windows XP ships and that a program of ours may import; functions of Vista and
-# later that the run-time libraries may pull in unnoticed (as in tests/release/CMakeLists.txt).
-xp_dlls=(kernel32.dll user32.dll gdi32.dll comctl32.dll msvcrt.dll advapi32.dll shell32.dll
-    ole32.dll oleaut32.dll comdlg32.dll version.dll winmm.dll)
-not_on_xp='^(GetTickCount64|GetSystemTimePreciseAsFileTime|InitOnce.*|.*ConditionVariable.*|.*SRWLock.*|Fls(Alloc|Free|GetValue|SetValue)|CreateEventEx[AW]|CreateSemaphoreEx[AW]|CreateMutexEx[AW]|WaitOnAddress|WakeByAddress.*|GetCurrentProcessorNumber|GetFinalPathNameByHandle[AW]|QueryFullProcessImageName[AW]|(CompareString|LCMapString|GetLocaleInfo)Ex|GetFileInformationByHandleEx)$'
-
 # The x86 zip is the release for Windows XP and later: subsystem 5.01 and no function XP lacks.
-# The x64 zip is for 64-bit Windows; its subsystem is the linker's 5.02.
+# The x64 zip is for 64-bit Windows Vista and later (its programs import GetTickCount64); its
+# subsystem is the linker's 5.02.
 zip_x86_executables() {
-    "$root/tests/release/check_pe.sh" --deny-functions "$not_on_xp" i686-w64-mingw32-objdump \
-        "$dist/$zip_x86" 5.01 "${xp_dlls[@]}"
+    "$root/tests/release/check_pe.sh" --xp-dlls --xp-functions i686-w64-mingw32-objdump \
+        "$dist/$zip_x86" 5.01
 }
 zip_x64_executables() {
-    "$root/tests/release/check_pe.sh" x86_64-w64-mingw32-objdump "$dist/$zip_x64" 5.02 "${xp_dlls[@]}"
+    "$root/tests/release/check_pe.sh" --xp-dlls x86_64-w64-mingw32-objdump "$dist/$zip_x64" 5.02
 }
 
 # --- The Linux programs, unpacked. -------------------------------------------------------------

@@ -1,24 +1,37 @@
 #!/usr/bin/env bash
-# check_pe.sh [--deny-functions REGEX] OBJDUMP BINARY|ZIP SUBSYSTEM_VERSION [ALLOWED_DLL...]
+# check_pe.sh [--xp-dlls] [--xp-functions] OBJDUMP BINARY|ZIP SUBSYSTEM_VERSION [ALLOWED_DLL...]
 #
 # Reads a Windows executable's PE header: fails unless its subsystem version is exactly the one
-# given (5.01 for the release, which must start on Windows XP) and, when DLL names are given, it
+# given (5.01 for the release, which must start on Windows XP) and, when DLLs are allowed, it
 # imports no DLL outside them (so the compiler's run-time DLLs are linked in: the file runs on
-# its own). With --deny-functions, it also fails if it imports a function whose name matches the
-# extended regular expression (functions an older Windows lacks: the program would not even
-# start there).
+# its own).
+#   --xp-dlls       allows the DLLs that Windows XP ships (besides any given)
+#   --xp-functions  fails if it imports a function of Windows Vista or later that the run-time
+#                   libraries may pull in unnoticed: the program would not even start on XP
 #
 # Given a zip, as a user downloads it, it checks every .exe inside the same way, and each must
 # also be stripped: no symbol table and no debugging sections.
 set -euo pipefail
-deny=
-if [[ ${1:-} == --deny-functions ]]; then
-    deny=$2
-    shift 2
-fi
+
+# The DLLs that Windows XP ships and that a program of ours may import.
+xp_dlls=(kernel32.dll user32.dll gdi32.dll comctl32.dll msvcrt.dll advapi32.dll shell32.dll
+    ole32.dll oleaut32.dll comdlg32.dll version.dll winmm.dll)
+# Functions of Vista and later.
+not_on_xp='^(GetTickCount64|GetSystemTimePreciseAsFileTime|InitOnce.*|.*ConditionVariable.*|.*SRWLock.*|Fls(Alloc|Free|GetValue|SetValue)|CreateEventEx[AW]|CreateSemaphoreEx[AW]|CreateMutexEx[AW]|WaitOnAddress|WakeByAddress.*|GetCurrentProcessorNumber|GetFinalPathNameByHandle[AW]|QueryFullProcessImageName[AW]|(CompareString|LCMapString|GetLocaleInfo)Ex|GetFileInformationByHandleEx)$'
+
+deny=''
+allowed=()
+while [[ ${1:-} == --xp-* ]]; do
+    case $1 in
+    --xp-dlls) allowed+=("${xp_dlls[@]}") ;;
+    --xp-functions) deny=$not_on_xp ;;
+    *) echo "check_pe.sh: unknown option $1" >&2 && exit 2 ;;
+    esac
+    shift
+done
 objdump=$1 binary=$2 want=$3
 shift 3
-allowed=("$@")
+allowed+=("$@")
 
 # check_executable FILE STRIPPED(yes|no)
 check_executable() {
