@@ -4,7 +4,7 @@
 # ended with Ctrl-C (SIGINT) in the middle of a sequence.
 #
 # usage: kalvor_sync_cli_test.sh native PATH-TO-kalvor-sync PATH-TO-kalvor-sim
-#        kalvor_sync_cli_test.sh wine PATH-TO-kalvor-sync.exe PATH-TO-kalvor-sim.exe WINE-PREFIX
+#        kalvor_sync_cli_test.sh wine PATH-TO-kalvor-sync.exe PATH-TO-kalvor-sim.exe WINE-PREFIX win64|win32
 #
 # Natively the two ends of the pair are given to the programs as device paths. Under Wine both
 # programs run in the prefix, the pair's ends mapped as COM1 (the computer) and COM21 (the
@@ -17,12 +17,18 @@ if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
     exec "$here/../../scripts/sandbox" "$0" "$@"
 fi
 
-links=$(mktemp -d /tmp/kalvor-sync-test.XXXXXX)
-socat_pid= pids=()
 if [[ $mode == wine ]]; then
     # shellcheck source=../../scripts/wine-env
     source "$here/../../scripts/wine-env"
-    kalvor_wine_env "$4"
+    kalvor_wine_env "$4" "$5"
+    if kalvor_wine_unavailable; then
+        exit $KALVOR_WINE_SKIPPED
+    fi
+fi
+
+links=$(mktemp -d /tmp/kalvor-sync-test.XXXXXX)
+socat_pid= pids=()
+if [[ $mode == wine ]]; then
     kalvor_wine_prefix_ready
     kalvor_wine_map_ports "COM1=$links/pc" "COM21=$links/dev"
     sync=("$KALVOR_WINE" "$sync_program") sim=("$KALVOR_WINE" "$sim_program")
