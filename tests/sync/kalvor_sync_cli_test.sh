@@ -52,6 +52,18 @@ trap cleanup EXIT
 
 # shellcheck source=sync_test_helpers.sh
 source "$here/sync_test_helpers.sh"
+# until_listening FILE SECONDS: waits until the simulator whose log is FILE reads the line. It
+# empties the line when it opens it, so a frame sent sooner would be lost, and a Wine program may
+# take seconds to start on a loaded machine: a byte outside any frame goes to the computer's end
+# until the simulator reports it.
+until_listening() {
+    local deadline=$((SECONDS + $2))
+    until tr -d '\r' 2>/dev/null <"$1" | grep -q '"type":"noise"'; do
+        ((SECONDS < deadline)) || return 1
+        printf '\x00' >"$links/pc"
+        sleep 0.2
+    done
+}
 start_line() {
     socat pty,raw,echo=0,link="$links/dev" pty,raw,echo=0,link="$links/pc" &
     socat_pid=$!
@@ -120,7 +132,7 @@ start_line
 "${sim[@]}" --port "$device_end" --json --sequences 3 >"$links/sim" 2>&1 &
 sim_pid=$!
 pids+=($sim_pid)
-sleep 1
+until_listening "$links/sim" 30 || fail "the simulator reads the line within 30 s" "$links/sim"
 "${sync[@]}" --port "$computer_end" >"$out" 2>"$err"
 expect "an aligned sync exits 0 and tells what it set" 0 $? "$out" '^set .* to 20[0-9]{2}-[0-9]{2}-[0-9]{2} [0-9:]{8} [A-Z][a-z]+day$'
 "${sync[@]}" --port "$computer_end" --offset 300 --quiet >"$out" 2>"$err"
