@@ -250,11 +250,15 @@ tarball_holds_the_same() {
 
 # --- The Windows programs, unpacked, under Wine. -------------------------------------------------
 # Which zip runs here, in one place: the x86 zip (the release) under the 32-bit Wine where this
-# machine runs 32-bit code, else the x64 zip's programs under wine64. This harness knows the
-# 64-bit Wine only, so the x64 zip runs; the x86 programs are only read (zip_x86_executables).
-windows_zip=$zip_x64
-windows_tree=$root/build/win64
-windows_choice="the x64 zip under wine64 (this harness runs no 32-bit Wine)"
+# machine runs 32-bit code, else the x64 zip's programs under wine64 (the x86 programs are then
+# only read, by zip_x86_executables).
+if why=$(kalvor_win32_unavailable); then
+    windows_zip=$zip_x64 windows_tree=$root/build/win64 windows_arch=win64
+    windows_choice="the x64 zip under wine64 (the x86 zip cannot run here: $why)"
+else
+    windows_zip=$zip_x86 windows_tree=$root/build/win32 windows_arch=win32
+    windows_choice="the x86 zip, the release, under the 32-bit Wine"
+fi
 
 # A folder whose path has a blank and Chinese characters; the second byte of 誠 in code page 936
 # is a backslash.
@@ -336,7 +340,7 @@ check "$deb: systemd-analyze verify accepts kalvor-sync@ttyUSB0.service and .tim
 check "$deb: lintian finds no error" lintian_finds_no_error
 check "$tarball holds the package's tree, and its programs run" tarball_holds_the_same
 echo "=== Windows programs as downloaded: $windows_choice"
-kalvor_wine_env "$windows_tree/wineprefix"
+kalvor_wine_env "$windows_tree/wineprefix" "$windows_arch"
 if check "$windows_zip unpacked under \"${download#"$work"/}\"" windows_unpack; then
     mkdir -p "$work/lines-wine"
     kalvor_start_pty_pair COM1 DEVICE "" "$work/lines-wine"

@@ -4,7 +4,7 @@
 # ended with Ctrl-C (SIGINT) in the middle of a sequence.
 #
 # usage: kalvor_sync_cli_test.sh native PATH-TO-kalvor-sync PATH-TO-kalvor-sim
-#        kalvor_sync_cli_test.sh wine PATH-TO-kalvor-sync.exe PATH-TO-kalvor-sim.exe WINE-PREFIX
+#        kalvor_sync_cli_test.sh wine PATH-TO-kalvor-sync.exe PATH-TO-kalvor-sim.exe WINE-PREFIX win64|win32
 #
 # Natively the two ends of the pair are given to the programs as device paths. Under Wine both
 # programs run in the prefix, the pair's ends mapped as COM1 (the computer) and COM21 (the
@@ -17,12 +17,18 @@ if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
     exec "$here/../../scripts/sandbox" "$0" "$@"
 fi
 
-links=$(mktemp -d /tmp/kalvor-sync-test.XXXXXX)
-socat_pid= pids=()
 if [[ $mode == wine ]]; then
     # shellcheck source=../../scripts/wine-env
     source "$here/../../scripts/wine-env"
-    kalvor_wine_env "$4"
+    kalvor_wine_env "$4" "$5"
+    if kalvor_wine_unavailable; then
+        exit $KALVOR_WINE_SKIPPED
+    fi
+fi
+
+links=$(mktemp -d /tmp/kalvor-sync-test.XXXXXX)
+socat_pid= pids=()
+if [[ $mode == wine ]]; then
     kalvor_wine_prefix_ready
     kalvor_wine_map_ports "COM1=$links/pc" "COM21=$links/dev"
     sync=("$KALVOR_WINE" "$sync_program") sim=("$KALVOR_WINE" "$sim_program")
@@ -46,6 +52,18 @@ trap cleanup EXIT
 
 # shellcheck source=sync_test_helpers.sh
 source "$here/sync_test_helpers.sh"
+# until_listening FILE SECONDS: waits until the simulator whose log is FILE reads the line. It
+# empties the line when it opens it, so a frame sent sooner would be lost, and a Wine program may
+# take seconds to start on a loaded machine: a byte outside any frame goes to the computer's end
+# until the simulator reports it.
+until_listening() {
+    local deadline=$((SECONDS + $2))
+    until tr -d '\r' 2>/dev/null <"$1" | grep -q '"type":"noise"'; do
+        ((SECONDS < deadline)) || return 1
+        printf '\x00' >"$links/pc"
+        sleep 0.2
+    done
+}
 start_line() {
     socat pty,raw,echo=0,link="$links/dev" pty,raw,echo=0,link="$links/pc" &
     socat_pid=$!
@@ -114,7 +132,7 @@ start_line
 "${sim[@]}" --port "$device_end" --json --sequences 3 >"$links/sim" 2>&1 &
 sim_pid=$!
 pids+=($sim_pid)
-sleep 1
+until_listening "$links/sim" 30 || fail "the simulator reads the line within 30 s" "$links/sim"
 "${sync[@]}" --port "$computer_end" >"$out" 2>"$err"
 expect "an aligned sync exits 0 and tells what it set" 0 $? "$out" '^set .* to 20[0-9]{2}-[0-9]{2}-[0-9]{2} [0-9:]{8} [A-Z][a-z]+day$'
 "${sync[@]}" --port "$computer_end" --offset 300 --quiet >"$out" 2>"$err"
