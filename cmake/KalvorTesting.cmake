@@ -1,32 +1,49 @@
 # GoogleTest and the way every test binary of the tree is registered with CTest.
 #
-# Natively the tests run as they are; in the x86_64 Windows build they run under Wine, in a prefix
-# of this build tree's own (scripts/wine-run); the i686 build links its tests but cannot run them
-# (this kernel runs no 32-bit code), so it registers only checks that read its binaries.
+# Natively the tests run as they are; in the Windows builds they run under Wine, in a prefix of
+# the build tree's own (scripts/wine-run): the x86_64 build under wine64, the i686 release under
+# the 32-bit Wine. Where this machine runs no 32-bit code, the runner says so and CTest counts the
+# i686 build's Wine tests as skipped.
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
 
-set(KALVOR_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run)
 if(NOT CMAKE_CROSSCOMPILING)
-    set(KALVOR_CAN_RUN_TESTS ON)
     set(KALVOR_TEST_PREFIX unit)
-elseif(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-    set(KALVOR_CAN_RUN_TESTS ON)
+elseif(WIN32)
     set(KALVOR_TEST_PREFIX wine)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+        set(KALVOR_WINE_ARCH win64)
+    elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+        set(KALVOR_WINE_ARCH win32)
+    else()
+        message(FATAL_ERROR "No Wine runs Windows programs for ${CMAKE_SYSTEM_PROCESSOR}")
+    endif()
     set(KALVOR_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${KALVOR_WINE_RUN} --prefix ${KALVOR_WINE_PREFIX})
+    # Every Wine run of this tree: scripts/wine-run options, then the program and its arguments.
+    set(KALVOR_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run
+        --arch ${KALVOR_WINE_ARCH} --prefix ${KALVOR_WINE_PREFIX})
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${KALVOR_WINE_RUN})
+    # The exit code with which scripts/wine-run skips a build this machine cannot run.
+    set(KALVOR_WINE_SKIPPED 77)
 else()
-    set(KALVOR_CAN_RUN_TESTS OFF)
-    set(KALVOR_TEST_PREFIX none)
+    message(FATAL_ERROR "This tree builds natively or for Windows only")
 endif()
+
+# kalvor_wine_test_properties(<test>...)
+# What every test that runs Windows programs under Wine shares: the build tree's prefix, made by
+# the first test and checked by the last (tests/wine), one test at a time, and the runner's skip.
+function(kalvor_wine_test_properties)
+    set_tests_properties(${ARGN} PROPERTIES RESOURCE_LOCK wineprefix FIXTURES_REQUIRED wine_prefix
+        LABELS wine SKIP_RETURN_CODE ${KALVOR_WINE_SKIPPED})
+endfunction()
 
 # kalvor_add_gtest(<name> SOURCES <files...> [LIBRARIES <targets...>]
 #                  [WINE_ARGS <wine-run options...>] [EACH_TEST] [TIMEOUT <seconds>])
 #
-# Builds one GoogleTest binary and, where this build can run it, registers it as
-# "<unit|wine>.<name>". Wine tests share the build tree's prefix, so they run one at a time.
+# Builds one GoogleTest binary and registers it as "<unit|wine>.<name>". Wine tests share the
+# build tree's prefix, so they run one at a time.
 # WINE_ARGS go to scripts/wine-run (a display, pseudo-terminal pairs mapped as COM ports).
 # EACH_TEST registers every TEST of the sources as a test of its own ("<prefix>.<name>.<Suite>.<Test>"),
 # so that each gets a fresh display and fresh ports.
@@ -35,18 +52,13 @@ function(kalvor_add_gtest name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} gtest_main)
     kalvor_windows_subsystem(${name} console)
-    if(NOT KALVOR_CAN_RUN_TESTS)
-        # Built only where a check reads it (tests/release), not by default.
-        set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL TRUE)
-        return()
-    endif()
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
 
     set(command $<TARGET_FILE:${name}>)
     if(KALVOR_WINE_PREFIX)
-        set(command ${KALVOR_WINE_RUN} --prefix ${KALVOR_WINE_PREFIX} ${ARG_WINE_ARGS} ${command})
+        set(command ${KALVOR_WINE_RUN} ${ARG_WINE_ARGS} ${command})
     endif()
 
     set(tests)
@@ -69,10 +81,10 @@ function(kalvor_add_gtest name)
         set(tests ${KALVOR_TEST_PREFIX}.${name})
     endif()
 
+    set_tests_properties(${tests} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
     if(KALVOR_WINE_PREFIX)
-        set_tests_properties(${tests} PROPERTIES RESOURCE_LOCK wineprefix
-            FIXTURES_REQUIRED wine_prefix LABELS wine TIMEOUT ${ARG_TIMEOUT})
+        kalvor_wine_test_properties(${tests})
     else()
-        set_tests_properties(${tests} PROPERTIES LABELS native TIMEOUT ${ARG_TIMEOUT})
+        set_tests_properties(${tests} PROPERTIES LABELS native)
     endif()
 endfunction()

@@ -21,6 +21,10 @@ public:
     // Asks to stop as the user would; tests use it.
     void Request();
 
+    // Blocks for up to `milliseconds` (of elapsed time, whatever the wall clock does) or until
+    // the user asks to stop; true once asked.
+    bool WaitFor(int milliseconds) const;
+
     // The event that is set with the request (Win32 handle, POSIX descriptor that turns readable).
     std::intptr_t Native() const;
 

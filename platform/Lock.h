@@ -17,8 +17,10 @@ public:
     void Leave();
 
 private:
-    // Room for the platform's lock record, which this header does not name.
-    alignas(16) std::byte m_native[64];
+    // Room for the platform's lock record, which this header does not name. Aligned as either
+    // record needs and no more than every target's heap aligns a block: on i686 Windows that is
+    // 8 bytes, though the compiler's largest alignment there is 16.
+    alignas(8) std::byte m_native[64];
 };
 
 // Holds a lock for a scope; Leave() gives it up early.

@@ -14,4 +14,15 @@ std::int64_t SystemClockMicroseconds();
 // (daylight saving included) in force at that instant.
 LocalTime LocalTimeAt(std::int64_t microseconds);
 
+// The computer's clocks read together, so that a watcher can tell the wall clock stepping (it
+// moved against the monotonic clock) and the local time's offset from UTC changing.
+struct ClockReadings {
+    std::int64_t wallMicroseconds = 0; // SystemClockMicroseconds()
+    // Counts on steadily whatever is done to the wall clock. POSIX: CLOCK_MONOTONIC, which stands
+    // still while the computer sleeps; Win32: the performance counter.
+    std::int64_t monotonicMicroseconds = 0;
+    int utcOffsetSeconds = 0; // local time minus UTC, now (with the time zone in force now)
+};
+ClockReadings ReadClocks();
+
 } // namespace platform

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -69,6 +70,13 @@ bool Interruption::Requested() const {
 
 void Interruption::Request() {
     NoteRequest();
+}
+
+bool Interruption::WaitFor(int milliseconds) const {
+    pollfd watched{m_owned->event.Get(), POLLIN, 0};
+    // A signal that interrupts poll() is the request itself, or one this wait does not care for.
+    ::poll(&watched, 1, milliseconds);
+    return Requested();
 }
 
 std::intptr_t Interruption::Native() const {

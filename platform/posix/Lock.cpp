@@ -13,6 +13,7 @@ pthread_mutex_t* Native(std::byte* storage) {
 
 Lock::Lock() {
     static_assert(sizeof(pthread_mutex_t) <= sizeof(m_native));
+    static_assert(alignof(pthread_mutex_t) <= alignof(Lock));
     pthread_mutex_init(new (m_native) pthread_mutex_t, nullptr);
 }
 

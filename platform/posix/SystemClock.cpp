@@ -10,6 +10,22 @@ std::int64_t SystemClockMicroseconds() {
     return std::int64_t{now.tv_sec} * 1'000'000 + now.tv_nsec / 1000;
 }
 
+ClockReadings ReadClocks() {
+    timespec monotonic{};
+    clock_gettime(CLOCK_MONOTONIC, &monotonic);
+    ClockReadings readings;
+    readings.wallMicroseconds = SystemClockMicroseconds();
+    readings.monotonicMicroseconds =
+        std::int64_t{monotonic.tv_sec} * 1'000'000 + monotonic.tv_nsec / 1000;
+    // The zone is read again each time, so that a change of TZ's rules is seen.
+    tzset();
+    const auto at = static_cast<time_t>(readings.wallMicroseconds / 1'000'000);
+    tm local{};
+    localtime_r(&at, &local);
+    readings.utcOffsetSeconds = static_cast<int>(local.tm_gmtoff);
+    return readings;
+}
+
 LocalTime LocalTimeAt(std::int64_t microseconds) {
     // Whole seconds rounded down, so that instants before 1970 keep a positive remainder.
     std::int64_t seconds = microseconds / 1'000'000;

@@ -61,6 +61,11 @@ void Interruption::Request() {
     NoteRequest();
 }
 
+bool Interruption::WaitFor(int milliseconds) const {
+    ::WaitForSingleObject(m_owned->event.Get(), static_cast<DWORD>(milliseconds));
+    return Requested();
+}
+
 std::intptr_t Interruption::Native() const {
     return reinterpret_cast<std::intptr_t>(m_owned->event.Get());
 }

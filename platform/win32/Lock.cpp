@@ -13,6 +13,7 @@ CRITICAL_SECTION* Native(std::byte* storage) {
 
 Lock::Lock() {
     static_assert(sizeof(CRITICAL_SECTION) <= sizeof(m_native));
+    static_assert(alignof(CRITICAL_SECTION) <= alignof(Lock));
     ::InitializeCriticalSection(new (m_native) CRITICAL_SECTION);
 }
 

@@ -38,6 +38,37 @@ std::int64_t SystemClockMicroseconds() {
     return (ticks - kFileTimeAt1970) / 10;
 }
 
+ClockReadings ReadClocks() {
+    ClockReadings readings;
+    readings.wallMicroseconds = SystemClockMicroseconds();
+    LARGE_INTEGER count{};
+    LARGE_INTEGER frequency{};
+    if (::QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0 &&
+        ::QueryPerformanceCounter(&count)) {
+        readings.monotonicMicroseconds =
+            count.QuadPart / frequency.QuadPart * 1'000'000 +
+            count.QuadPart % frequency.QuadPart * 1'000'000 / frequency.QuadPart;
+    }
+    TIME_ZONE_INFORMATION zone{};
+    LONG bias = 0;
+    switch (::GetTimeZoneInformation(&zone)) {
+    case TIME_ZONE_ID_STANDARD:
+        bias = zone.Bias + zone.StandardBias;
+        break;
+    case TIME_ZONE_ID_DAYLIGHT:
+        bias = zone.Bias + zone.DaylightBias;
+        break;
+    case TIME_ZONE_ID_UNKNOWN:
+        bias = zone.Bias;
+        break;
+    default:
+        break;
+    }
+    // The bias is UTC minus local time, in minutes.
+    readings.utcOffsetSeconds = static_cast<int>(-bias * 60);
+    return readings;
+}
+
 LocalTime LocalTimeAt(std::int64_t microseconds) {
     const auto ticks = static_cast<std::uint64_t>(microseconds * 10 + kFileTimeAt1970);
     FILETIME at{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};

@@ -5,7 +5,7 @@
 # a flood changes nothing, and every return of the line sets the device again.
 #
 # usage: kalvor_sync_fault_test.sh native PATH-TO-kalvor-sync PATH-TO-kalvor-sim CYCLES
-#        kalvor_sync_fault_test.sh wine PATH-TO-kalvor-sync.exe PATH-TO-kalvor-sim.exe CYCLES WINE-PREFIX [ARCH]
+#        kalvor_sync_fault_test.sh wine PATH-TO-kalvor-sync.exe PATH-TO-kalvor-sim.exe CYCLES WINE-PREFIX win64|win32
 #
 # The line is a socat pair as in kalvor_sync_cli_test.sh: natively its ends are device paths,
 # under Wine COM1 (the computer) and COM21 (the device), mapped to socat's links so that a pair
@@ -20,10 +20,9 @@ fi
 if [[ $mode == wine ]]; then
     # shellcheck source=../../scripts/wine-env
     source "$here/../../scripts/wine-env"
-    kalvor_wine_env "$5" ${6:+"$6"}
-    # A Wine this machine cannot run skips the test, as the runner does.
-    if declare -F kalvor_wine_unavailable >/dev/null && kalvor_wine_unavailable; then
-        exit "$KALVOR_WINE_SKIPPED"
+    kalvor_wine_env "$5" "$6"
+    if kalvor_wine_unavailable; then
+        exit $KALVOR_WINE_SKIPPED
     fi
 fi
 
@@ -51,55 +50,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() {
-    echo "FAIL: $1"
-    shift
-    for file in "$@"; do echo "--- $file:" && tr -d '\r' <"$file" | tail -n 40; done
-    failed=$((failed + 1))
-}
-# until_seen FILE PATTERN SECONDS: waits for a line of FILE to match; false when time runs out.
-until_seen() {
-    local deadline=$((SECONDS + $3))
-    until tr -d '\r' 2>/dev/null <"$1" | LC_ALL=C grep -qE -- "$2"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.05
-    done
-}
-# finish PID SECONDS: the exit status of a program started in the background, once it has ended;
-# one still running after SECONDS is killed and counts as 124.
-finish() {
-    local deadline=$((SECONDS + $2))
-    while kill -0 "$1" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
-    if kill -0 "$1" 2>/dev/null; then
-        kill -9 "$1" 2>/dev/null
-        wait "$1" 2>/dev/null
-        return 124
-    fi
-    wait "$1"
-}
-# until_listening FILE SECONDS: waits until the simulator whose log is FILE reads the line: it
-# empties the line when it opens it, and a Wine program may take seconds to start on a loaded
-# machine. A byte outside any frame goes to the computer's end until the simulator reports it.
-until_listening() {
-    local deadline=$((SECONDS + $2))
-    until tr -d '\r' 2>/dev/null <"$1" | grep -q '"type":"noise"'; do
-        ((SECONDS < deadline)) || return 1
-        printf '\x00' >"$links/pc"
-        sleep 0.2
-    done
-}
-start_line() {
-    socat pty,raw,echo=0,link="$links/dev" pty,raw,echo=0,link="$links/pc" &
-    socat_pid=$!
-    for _ in $(seq 100); do [[ -e $links/dev && -e $links/pc ]] && break; sleep 0.05; done
-}
-stop_line() {
-    kill "$socat_pid" 2>/dev/null
-    wait "$socat_pid" 2>/dev/null
-    socat_pid=
-}
+# shellcheck source=sync_test_helpers.sh
+source "$here/sync_test_helpers.sh"
+
 # The device end floods the line at its full rate, 960 bytes/s of random bytes, until stopped.
 start_flood() {
     (
@@ -116,13 +69,6 @@ stop_flood() {
     wait "$flood_pid" 2>/dev/null
     flood_pid=
 }
-# error_ms FILE N: the device error of the N-th complete sequence the simulator reported.
-error_ms() {
-    tr -d '\r' <"$1" | grep '"type":"sequence".*"complete":true' | sed -n "$2p" |
-        sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/'
-}
-within() { [[ -n $1 ]] && (($1 >= $2 && $1 <= $3)); }
-
 # --- The device vanishes after two frames: exit 3 at once, and stderr says what failed.
 start_line
 "${sim[@]}" --port "$device_end" --json >"$links/sim-vanish" 2>&1 &
@@ -209,5 +155,4 @@ if [[ $status == 0 || $status == 130 ]]; then pass; else
 fi
 echo "--every: the device was set after $returns_set of $cycles returns of the line"
 
-echo "$passed passed, $failed failed"
-((failed == 0))
+summary

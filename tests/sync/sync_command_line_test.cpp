@@ -34,13 +34,22 @@ TEST(InstantText, OnlyRealTimesTheDeviceCanHoldAreTaken) {
 }
 
 TEST(SyncCommandLine, PortsDurationsAndOffsets) {
-    EXPECT_EQ(Parse({"--port", "3"}).m_port->number, 3);
-    EXPECT_EQ(Parse({"--port", "COM10"}).m_port->number, 10);
-    EXPECT_EQ(Parse({"--port", "\\\\.\\COM12"}).m_port->number, 12);
+    EXPECT_EQ(Parse({"--port", "3"}).m_ports.at(0).number, 3);
+    EXPECT_EQ(Parse({"--port", "COM10"}).m_ports.at(0).number, 10);
+    EXPECT_EQ(Parse({"--port", "\\\\.\\COM12"}).m_ports.at(0).number, 12);
     const SyncCommand device = Parse({"--port", "/dev/ttyUSB0"});
     EXPECT_EQ(device.m_action, SyncCommand::Action::Sync);
-    EXPECT_EQ(device.m_port->device, "/dev/ttyUSB0");
-    EXPECT_EQ(device.m_port->number, 0);
+    EXPECT_EQ(device.m_ports.at(0).device, "/dev/ttyUSB0");
+    EXPECT_EQ(device.m_ports.at(0).number, 0);
+
+    // Several devices, each once, in the order given.
+    const SyncCommand three = Parse({"--port", "COM1", "--port", "/dev/ttyUSB0", "--port", "3"});
+    ASSERT_EQ(three.m_ports.size(), 3u);
+    EXPECT_EQ(three.m_ports[0].number, 1);
+    EXPECT_EQ(three.m_ports[1].device, "/dev/ttyUSB0");
+    EXPECT_EQ(three.m_ports[2].number, 3);
+    EXPECT_TRUE(Parse({"--port", "1", "--require-synced"}).m_requireSynced);
+    EXPECT_FALSE(Parse({"--port", "1"}).m_requireSynced);
 
     EXPECT_EQ(Parse({"--port", "1", "--every", "90s"}).m_everyMicroseconds, 90 * kSecond);
     EXPECT_EQ(Parse({"--port", "1", "--every", "10m"}).m_everyMicroseconds, 600 * kSecond);
@@ -71,6 +80,8 @@ TEST(SyncCommandLine, WhatIsWrongIsAUsageError) {
         {"--dry-run", "--every", "1m"},
         {"--port", "1", "extra"},
         {"--port", "1", "--frobnicate"},
+        {"--port", "COM2", "--port", "2"},
+        {"--port", "1", "--port", "0"},
     };
     for (const auto& words : wrong) {
         std::vector<const char*> argv{"kalvor-sync"};

@@ -163,6 +163,7 @@ TEST(SimulatorCommandLine, RefusesWhatItCannotDo) {
          "--silence-ms: \"10x\" is not a number of milliseconds from 1 to 60000"},
         {{"--hex", "-", "--bogus"}, "unknown option --bogus"},
         {{"--port", "0"}, "--port: \"0\" is neither a port number from 1 to 255 nor a device"},
+        {{"--port", "1", "--port", "2"}, "--port: the simulator is one device, on one port"},
         {{"--port", "COM300"},
          "--port: \"COM300\" is neither a port number from 1 to 255 nor a device"},
         {{"/dev/pts/3"}, "unexpected argument \"/dev/pts/3\" (a port is given with --port)"},

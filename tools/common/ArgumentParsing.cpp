@@ -43,12 +43,9 @@ void AddCommonFlags(CLI::App& app, CommonFlags& flags) {
     app.add_flag("--version", flags.version);
 }
 
-CLI::Option* AddPortOption(CLI::App& app, std::vector<std::string>& texts, bool several) {
-    CLI::Option* option = app.add_option("--port", texts);
-    if (!several) {
-        option->expected(1);
-    }
-    return option;
+CLI::Option* AddPortOption(CLI::App& app, std::vector<std::string>& texts) {
+    // One value per --port: a word after it is an argument of its own, not a second port.
+    return app.add_option("--port", texts)->allow_extra_args(false);
 }
 
 std::optional<std::string> ParseArguments(CLI::App& app, int argc, const char* const argv[]) {

@@ -14,9 +14,9 @@ struct CommonFlags {
 };
 void AddCommonFlags(CLI::App& app, CommonFlags& flags);
 
-// --port, given once or (with `several`) several times; the texts are read with
-// ParsePortArgument (PortArgument.h) once the line is parsed.
-CLI::Option* AddPortOption(CLI::App& app, std::vector<std::string>& texts, bool several);
+// --port, one value each time it is given; the texts are read with ParsePortArgument
+// (PortArgument.h) once the line is parsed, and a tool that takes one port refuses more.
+CLI::Option* AddPortOption(CLI::App& app, std::vector<std::string>& texts);
 
 // Parses the command line into the options of `app`. Nothing when it is fine; otherwise what is
 // wrong with it, in the tools' own words ("--hex needs a value", "unknown option --bogus").

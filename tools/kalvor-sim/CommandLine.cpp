@@ -81,7 +81,7 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
     std::optional<std::string> sequences, silence;
     CLI::App app("kalvor-sim");
     kalvor_tools::AddCommonFlags(app, common);
-    kalvor_tools::AddPortOption(app, ports, false);
+    kalvor_tools::AddPortOption(app, ports);
     app.add_flag("--json", command.m_options.json);
     app.add_flag("--line-time", command.m_options.lineTime);
     app.add_option("--replay", command.m_replayPath);
@@ -105,6 +105,9 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
     if (silence && !ParseCount(*silence, 1, 60'000, command.m_options.silenceLimitMs)) {
         return fail("--silence-ms: \"" + *silence +
                     "\" is not a number of milliseconds from 1 to 60000");
+    }
+    if (ports.size() > 1) {
+        return fail("--port: the simulator is one device, on one port");
     }
     if (!ports.empty()) {
         command.m_port = kalvor_tools::ParsePortArgument(ports.front());

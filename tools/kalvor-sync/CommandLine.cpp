@@ -70,14 +70,14 @@ struct Words {
     kalvor_tools::CommonFlags common;
     std::vector<std::string> ports;
     std::optional<std::string> offset, every, at;
-    bool noAlign = false, dryRun = false, quiet = false, verbose = false;
+    bool noAlign = false, dryRun = false, requireSynced = false, quiet = false, verbose = false;
 };
 
 } // namespace
 
 const char* SyncUsageText() {
-    return R"(usage: kalvor-sync --port N|DEVICE [--no-align] [--offset MS] [--every DURATION]
-                   [--verbose | --quiet]
+    return R"(usage: kalvor-sync --port N|DEVICE [--port N|DEVICE]... [--no-align] [--offset MS]
+                   [--every DURATION] [--require-synced] [--verbose | --quiet]
        kalvor-sync --dry-run [--at "YYYY-MM-DD HH:MM:SS"] [--no-align] [--offset MS] [--verbose]
        kalvor-sync --help | --version
 
@@ -87,34 +87,48 @@ minute and second, 200 ms apart, all of them from one instant.
 
 By default the sequence is aligned: it waits until the seconds frame's last byte will reach the
 device at the top of a second (allowing 4.17 ms for its 4 bytes on the line) and carries that
-second, so the device's clock starts its second with the computer's.
+second, so the device's clock starts its second with the computer's. Several devices (--port
+given more than once) all get the same sequence at the same instant.
+
+Before each sequence it asks the system whether the computer's clock is kept to a time source
+(Linux: the kernel's clock discipline; Windows: the Windows Time service). If it is not, or that
+cannot be told, it warns once on standard error: the device takes whatever time the computer
+has, right or wrong. --require-synced refuses to send instead.
 
 Options:
   --port N|DEVICE   serial port N (COM<N> on Windows, /dev/ttyS<N-1> on Linux), "COM<N>", or a
-                    device path such as /dev/ttyUSB0
+                    device path such as /dev/ttyUSB0; give it again for each further device
   --no-align        send at once; the device then runs up to a second behind
   --offset MS       the device takes the time MS milliseconds after the seconds frame's last byte
                     reaches it (negative: before); the frames go that much earlier (later).
                     Up to 3 decimals, within +-60000
   --every DURATION  repeat, every DURATION: a whole number with s, m, h or d (90s, 10m, 24h),
-                    at least 1s, until Ctrl-C; a port that cannot be opened or fails is reported
-                    on stderr and opened again at the next run
+                    at least 1s, until Ctrl-C. Between runs the devices are set again, within
+                    about 2 s, when the computer's clock steps by more than half a second (a
+                    correction, a resume from sleep) or the local time's offset from UTC changes
+                    (daylight saving begins or ends); each such run says why. A port that cannot
+                    be opened or fails is told once on stderr, tried again every half second, and
+                    its device set as soon as it is back
+  --require-synced  send nothing unless the system says the computer's clock is synchronised;
+                    exit with status 4 instead
   --dry-run         print the seven frames, in hex, one per line, without a port: for the
                     sequence it would send now, or with --at for that local date and time
   --at TIME         with --dry-run: the local time the device is set to, "YYYY-MM-DD HH:MM:SS"
-  --verbose         log each frame with its local time (ms) and its bytes
-  --quiet           print nothing but errors
+  --verbose         log each frame with its local time (ms) and its bytes, and the state of the
+                    computer's clock with its estimated error where the system knows it
+  --quiet           print nothing but warnings and errors
   --help            this text
   --version         the version
 
-Output: a line per sequence sent ("set to ..."), on standard output; errors, with the port and
-the system's reason, on standard error.
+Output: a line per device set ("set COM3 to ..."), and one per extra run with its reason, on
+standard output; warnings and errors, with the port and the system's reason, on standard error.
 
-Exit status:
+Exit status (with several ports, the highest of theirs):
   0    the sequence was sent (with --every: stopped with Ctrl-C between sequences)
-  1    the port could not be opened or set up
+  1    a port could not be opened or set up
   2    usage: an option is missing or wrong
-  3    the port opened, but a frame could not be written
+  3    a port opened, but a frame could not be written
+  4    --require-synced, and the computer's clock is not synchronised (or that cannot be told)
   130  stopped with Ctrl-C (SIGINT or SIGTERM) before the sequence was complete
 )";
 }
@@ -130,12 +144,13 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
     Words words;
     CLI::App app("kalvor-sync");
     kalvor_tools::AddCommonFlags(app, words.common);
-    kalvor_tools::AddPortOption(app, words.ports, false);
+    kalvor_tools::AddPortOption(app, words.ports);
     app.add_option("--offset", words.offset);
     app.add_option("--every", words.every);
     app.add_option("--at", words.at);
     app.add_flag("--no-align", words.noAlign);
     app.add_flag("--dry-run", words.dryRun);
+    app.add_flag("--require-synced", words.requireSynced);
     app.add_flag("--quiet,-q", words.quiet);
     app.add_flag("--verbose,-v", words.verbose);
     if (const auto error = kalvor_tools::ParseArguments(app, argc, argv)) {
@@ -150,11 +165,17 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
         return command;
     }
 
-    if (!words.ports.empty()) {
-        command.m_port = kalvor_tools::ParsePortArgument(words.ports.front());
-        if (!command.m_port) {
-            return fail(kalvor_tools::PortArgumentError(words.ports.front()));
+    for (const std::string& text : words.ports) {
+        const auto port = kalvor_tools::ParsePortArgument(text);
+        if (!port) {
+            return fail(kalvor_tools::PortArgumentError(text));
         }
+        for (const platform::PortName& earlier : command.m_ports) {
+            if (earlier.device == port->device) {
+                return fail("--port: " + port->label + " is given twice");
+            }
+        }
+        command.m_ports.push_back(*port);
     }
     if (words.offset && !ParseOffset(*words.offset, command.m_latencyMicroseconds)) {
         return fail("--offset: \"" + *words.offset +
@@ -172,6 +193,7 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
         }
     }
     command.m_align = !words.noAlign;
+    command.m_requireSynced = words.requireSynced;
 
     if (words.quiet && words.verbose) {
         return fail("--quiet and --verbose exclude each other");
@@ -189,7 +211,7 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
     if (command.m_at) {
         return fail("--at goes with --dry-run only (a sync sends the computer's time)");
     }
-    if (!command.m_port) {
+    if (command.m_ports.empty()) {
         return fail("give a port: --port N|DEVICE (or --dry-run)");
     }
     return command;

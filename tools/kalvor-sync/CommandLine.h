@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kalvor_sync {
 
@@ -15,8 +16,9 @@ struct SyncCommand {
     enum class Verbosity { Quiet, Normal, Verbose };
 
     Action m_action = Action::Sync;
-    std::optional<platform::PortName> m_port;  // --port N|COMn|DEVICE
+    std::vector<platform::PortName> m_ports;   // --port N|COMn|DEVICE, each device once
     bool m_align = true;                       // --no-align turns it off
+    bool m_requireSynced = false;              // --require-synced
     std::int64_t m_latencyMicroseconds = 0;    // --offset MS
     std::int64_t m_everyMicroseconds = 0;      // --every DURATION; 0: one sequence
     std::optional<LocalInstant> m_at;          // --at with --dry-run
@@ -34,6 +36,7 @@ inline constexpr int kExitSent = 0;
 inline constexpr int kExitPortNotOpened = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitSendFailed = 3;
+inline constexpr int kExitClockNotSynced = 4;
 inline constexpr int kExitInterrupted = 130;
 
 } // namespace kalvor_sync

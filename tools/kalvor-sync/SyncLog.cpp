@@ -21,6 +21,19 @@ void SyncLog::Note(const std::string& line) {
     m_out << line << std::endl;
 }
 
+void SyncLog::Detail(const std::string& line) {
+    if (m_verbosity != SyncCommand::Verbosity::Verbose) {
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    m_out << line << std::endl;
+}
+
+void SyncLog::Warning(const std::string& line) {
+    std::lock_guard lock(m_mutex);
+    m_errors << "kalvor-sync: warning: " << line << std::endl;
+}
+
 void SyncLog::Error(const std::string& line) {
     std::lock_guard lock(m_mutex);
     m_errors << "kalvor-sync: " << line << std::endl;

@@ -22,6 +22,10 @@ public:
     void Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame);
     // A result; not shown with --quiet.
     void Note(const std::string& line);
+    // A detail shown with --verbose only.
+    void Detail(const std::string& line);
+    // Something the user should know although nothing failed; always shown, on standard error.
+    void Warning(const std::string& line);
     // A failure, always shown, prefixed with the program's name.
     void Error(const std::string& line);
 

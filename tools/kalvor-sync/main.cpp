@@ -1,9 +1,8 @@
-// kalvor-sync: sets a clock device's date and time from the command line. See SyncUsageText().
+// kalvor-sync: sets clock devices' date and time from the command line. See SyncUsageText().
 #include "CommandLine.h"
 #include "DryRun.h"
-#include "RepeatedSync.h"
-#include "SyncLog.h"
-#include "SyncRun.h"
+#include "SyncProgram.h"
+#include "platform/ClockSync.h"
 
 #include <iostream>
 
@@ -27,25 +26,5 @@ int main(int argc, char* argv[]) {
     case SyncCommand::Action::Sync:
         break;
     }
-
-    const platform::PortName& port = *command.m_port;
-    SyncLog log(std::cout, std::cerr, command.m_verbosity);
-    const platform::Interruption interruption;
-    platform::DeadlineTimer timer;
-    SyncRun run(port, command.m_align, command.m_latencyMicroseconds, log, interruption, timer);
-
-    if (command.m_everyMicroseconds > 0) {
-        return RunRepeatedly(run, command.m_everyMicroseconds, port, log, interruption, timer);
-    }
-    switch (run.Once()) {
-    case RunOutcome::Sent:
-        return kExitSent;
-    case RunOutcome::NotOpened:
-        return kExitPortNotOpened;
-    case RunOutcome::SendFailed:
-        return kExitSendFailed;
-    case RunOutcome::Interrupted:
-        return kExitInterrupted;
-    }
-    return kExitSendFailed;
+    return RunSync(command, std::cout, std::cerr, &platform::ReadClockSyncState);
 }

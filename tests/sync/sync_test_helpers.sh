@@ -1,0 +1,76 @@
+# shellcheck shell=bash
+# Sourced by the shell tests of kalvor-sync: counting checks, waiting for what a program writes,
+# and reading what the simulated device reported.
+
+passed=0 failed=0
+pass() { passed=$((passed + 1)); }
+# fail DESCRIPTION [FILE...]: one failed check, with the files that show why.
+fail() {
+    echo "FAIL: $1"
+    shift
+    for file in "$@"; do echo "--- $file:" && tr -d '\r' <"$file"; done
+    failed=$((failed + 1))
+}
+# expect DESCRIPTION EXPECTED-STATUS ACTUAL-STATUS FILE PATTERN
+expect() {
+    if [[ $3 == "$2" ]] && tr -d '\r' <"$4" | LC_ALL=C grep -qE -- "$5"; then pass; else fail "$1 (status $3, expected $2)" "$4"; fi
+}
+# until_seen FILE PATTERN SECONDS: waits for a line of FILE to match; false when time runs out.
+until_seen() {
+    local deadline=$((SECONDS + $3))
+    until tr -d '\r' 2>/dev/null <"$1" | LC_ALL=C grep -qE -- "$2"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.05
+    done
+}
+# count_of FILE PATTERN: how many lines of FILE match.
+count_of() {
+    tr -d '\r' 2>/dev/null <"$1" | LC_ALL=C grep -cE -- "$2"
+}
+# finish PID SECONDS: the exit status of a program started in the background, once it has ended;
+# one that is still running after SECONDS is killed and counts as 124.
+finish() {
+    local deadline=$((SECONDS + $2))
+    while kill -0 "$1" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
+    if kill -0 "$1" 2>/dev/null; then
+        kill -9 "$1" 2>/dev/null
+        wait "$1" 2>/dev/null
+        return 124
+    fi
+    wait "$1"
+}
+# error_ms FILE N: the device error of the N-th complete sequence the simulator reported.
+error_ms() {
+    tr -d '\r' <"$1" | grep '"type":"sequence".*"complete":true' | sed -n "$2p" |
+        sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/'
+}
+within() { [[ -n $1 ]] && (($1 >= $2 && $1 <= $3)); }
+# until_listening FILE SECONDS: waits until the simulator whose log is FILE reads the line. It
+# empties the line when it opens it, so a frame sent sooner would be lost, and a Wine program may
+# take seconds to start on a loaded machine: a byte outside any frame goes to the computer's end
+# until the simulator reports it.
+until_listening() {
+    local deadline=$((SECONDS + $2))
+    until tr -d '\r' 2>/dev/null <"$1" | grep -q '"type":"noise"'; do
+        ((SECONDS < deadline)) || return 1
+        printf '\x00' >"$links/pc"
+        sleep 0.2
+    done
+}
+# start_line, stop_line: a socat pair whose ends are the links $links/pc (the computer) and
+# $links/dev (the device); one started again on the same links is the same port again.
+start_line() {
+    socat pty,raw,echo=0,link="$links/dev" pty,raw,echo=0,link="$links/pc" &
+    socat_pid=$!
+    for _ in $(seq 100); do [[ -e $links/dev && -e $links/pc ]] && break; sleep 0.05; done
+}
+stop_line() {
+    kill "$socat_pid" 2>/dev/null
+    wait "$socat_pid" 2>/dev/null
+    socat_pid=
+}
+# summary: the counts, and the status of the whole test.
+summary() {
+    echo "$passed passed, $failed failed"
+    ((failed == 0))
+}
