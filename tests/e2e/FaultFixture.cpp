@@ -78,4 +78,3 @@ void TimeLabelWatch::Look() {
         ++m_changes;
     }
 }
-
