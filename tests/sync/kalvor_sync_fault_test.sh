@@ -17,13 +17,10 @@ if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
     exec "$here/../../scripts/sandbox" "$0" "$@"
 fi
 
+# shellcheck source=sync_test_helpers.sh
+source "$here/sync_test_helpers.sh"
 if [[ $mode == wine ]]; then
-    # shellcheck source=../../scripts/wine-env
-    source "$here/../../scripts/wine-env"
-    kalvor_wine_env "$5" "$6"
-    if kalvor_wine_unavailable; then
-        exit $KALVOR_WINE_SKIPPED
-    fi
+    use_wine "$5" "$6"
 fi
 
 links=$(mktemp -d /tmp/kalvor-sync-faults.XXXXXX)
@@ -50,8 +47,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shellcheck source=sync_test_helpers.sh
-source "$here/sync_test_helpers.sh"
 
 # The device end floods the line at its full rate, 960 bytes/s of random bytes, until stopped.
 start_flood() {

@@ -2,6 +2,17 @@
 # Sourced by the shell tests of kalvor-sync: counting checks, waiting for what a program writes,
 # and reading what the simulated device reported.
 
+# use_wine PREFIX ARCH: the environment of the build tree's Wine prefix for the architecture
+# (scripts/wine-env); where this machine cannot run that Wine, the test ends as skipped.
+use_wine() {
+    # shellcheck source=../../scripts/wine-env
+    source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env"
+    kalvor_wine_env "$1" "$2"
+    if kalvor_wine_unavailable; then
+        exit $KALVOR_WINE_SKIPPED
+    fi
+}
+
 passed=0 failed=0
 pass() { passed=$((passed + 1)); }
 # fail DESCRIPTION [FILE...]: one failed check, with the files that show why.
