@@ -91,6 +91,21 @@ void CSerialPort::RunMonitor() {
             // A wait that ended with no event, or a drain whose read failed, leaves nothing to
             // do but would end the same way again at once.
             pauseFirst = !m_portHandle.EventWaitSucceeded(m_ioRecord) || !HandlePortEvent();
+            // A device that sends faster than the drain reads keeps the port event signalled,
+            // and it stands before the send request: a request that came meanwhile is served
+            // now, or what the user sends would wait for the device to fall silent. A stop that
+            // came meanwhile still comes first.
+            if (!pauseFirst) {
+                switch (m_waitList.Pause(0)) {
+                case platform::WakeUp::Stop:
+                    return;
+                case platform::WakeUp::Send:
+                    TransmitPending();
+                    break;
+                default:
+                    break;
+                }
+            }
             break;
         case platform::WakeUp::Send:
             TransmitPending();
@@ -160,9 +175,13 @@ void CSerialPort::TransmitPending() {
 }
 
 // Reads the waiting bytes one by one and offers each to the owner. False when a read failed;
-// draining then stops, since the bytes it left would only fail again.
+// draining then stops, since the bytes it left would only fail again. At most the bytes waiting
+// at its start are read: those that come meanwhile are a port event of their own, and a device
+// that sends faster than one-byte reads can take must not keep the monitor here, deaf to stop.
 bool CSerialPort::DrainReceiveQueue() {
-    for (std::uint32_t waiting = ReadQueueStatus(); waiting > 0; waiting = ReadQueueStatus()) {
+    std::uint32_t budget = ReadQueueStatus();
+    for (std::uint32_t waiting = budget; waiting > 0 && budget > 0;
+         waiting = ReadQueueStatus(), --budget) {
         std::uint8_t byte = 0;
         bool received = false;
         platform::LockGuard guard(m_lock);

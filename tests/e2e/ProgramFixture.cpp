@@ -5,6 +5,7 @@
 #include "tools/driver/Windows.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -47,6 +48,10 @@ int SecondOfDay(const SYSTEMTIME& time) {
 }
 
 } // namespace
+
+const ClosingWay kClosingWays[3] = {{"close box", driver::ClickCloseBox},
+                                    {"Esc", driver::PressEscape},
+                                    {"Enter", driver::PressEnter}};
 
 std::string ShippedChineseSettings() {
     std::ifstream file(KALVOR_SETTINGS_CHINESE, std::ios::binary);
@@ -104,6 +109,9 @@ HWND ProgramTest::Start(const std::optional<std::string>& settings,
     ::GetTempPathA(MAX_PATH, temp);
     std::string folder =
         std::string(temp) + "kalvor-e2e-" + std::to_string(::GetCurrentProcessId());
+    // Wine reuses process ids, so a run that was killed may have left this folder behind.
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
     std::vector<std::string> levels{folder};
     for (const std::string& subfolder : subfolders) {
         folder += "\\" + subfolder;

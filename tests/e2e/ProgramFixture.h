@@ -59,6 +59,13 @@ private:
     std::unique_ptr<driver::Program> m_program;
 };
 
+// The ways a user ends the window: its close box, and Esc and Enter on the focused control.
+struct ClosingWay {
+    const char* name;
+    void (*press)(HWND window);
+};
+extern const ClosingWay kClosingWays[3];
+
 // The Chinese settings file shipped with the program, as its bytes (code page 936), and its tips.
 std::string ShippedChineseSettings();
 inline constexpr const char* kTipOpenOk = "串口打开成功";

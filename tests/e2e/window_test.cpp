@@ -38,13 +38,7 @@ TEST_F(ProgramTest, AboutItemOpensAboutBoxWhileClockRuns) {
 // Enter and Esc on the focused control (the port list after start-up) and the close box each
 // end the dialog, and with it the process.
 TEST_F(ProgramTest, EnterEscapeAndCloseBoxEachEndProgram) {
-    const struct {
-        const char* name;
-        void (*press)(HWND);
-    } ways[] = {{"Enter", driver::PressEnter},
-                {"Esc", driver::PressEscape},
-                {"close box", driver::ClickCloseBox}};
-    for (const auto& way : ways) {
+    for (const ClosingWay& way : kClosingWays) {
         const HWND window = Start(std::nullopt);
         ASSERT_NE(window, nullptr) << way.name;
         way.press(window);

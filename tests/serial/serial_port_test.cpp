@@ -9,9 +9,11 @@
 #include "tests/serial/support/Reports.h"
 #include "timeset/TimeFrame.h"
 
+#include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 namespace serial_test {
@@ -195,6 +197,59 @@ TEST(SerialPort, OffersEveryReceivedByteToTheOwnerAndNothingElse) {
     EXPECT_FALSE(extra.has_value()) << "notification " << std::hex << extra->message;
     EXPECT_TRUE(line.ReadUntilQuiet(200).empty());
     EXPECT_TRUE(fixture.reports.All().empty());
+}
+
+// A device that sends faster than one-byte reads can take keeps the port event signalled all
+// along, and the port event stands before the send request (a virtual port or a USB device pays
+// no heed to the line's speed; under Wine about 30 KB/s is enough). What is handed over still
+// goes out within moments, and the next opening still stops the monitor at once.
+TEST(SerialPort, AFloodingDeviceHoldsUpNeitherASendNorTheStop) {
+    using std::chrono::steady_clock;
+    FarEnd line(kLinePort);
+    FarEnd otherLine(kHighLinePort);
+    Fixture fixture;
+    ASSERT_TRUE(fixture.Open(kLinePort));
+    ASSERT_TRUE(fixture.port.StartMonitor());
+    SettleMonitor(fixture.port, line);
+
+    // The device floods the line and collects what comes back, on a thread of its own.
+    std::mutex mutex;
+    Bytes received;
+    std::atomic<bool> flooding{true};
+    std::thread device([&] {
+        const Bytes chunk(1024, 0x55);
+        while (flooding) {
+            line.Write(chunk);
+            const Bytes some = line.ReadSome(1);
+            const std::lock_guard lock(mutex);
+            received.insert(received.end(), some.begin(), some.end());
+        }
+    });
+    auto receivedSoFar = [&] {
+        const std::lock_guard lock(mutex);
+        return received;
+    };
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+
+    ASSERT_TRUE(Send(fixture.port, FrameBytes(6)));
+    const auto handedOver = steady_clock::now();
+    while (receivedSoFar().size() < 4 &&
+           steady_clock::now() - handedOver < std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const auto sendTook = steady_clock::now() - handedOver;
+    EXPECT_EQ(receivedSoFar(), FrameBytes(6)) << "what was handed over did not go out";
+    EXPECT_LT(sendTook, std::chrono::seconds(2));
+
+    const auto stopping = steady_clock::now();
+    EXPECT_TRUE(fixture.Open(kHighLinePort));
+    EXPECT_LT(steady_clock::now() - stopping, std::chrono::seconds(2)) << "the stop waited";
+
+    // Back on the flooded line, so that the device's writes are read and its thread can end.
+    ASSERT_TRUE(fixture.Open(kLinePort));
+    ASSERT_TRUE(fixture.port.StartMonitor());
+    flooding = false;
+    device.join();
 }
 
 TEST(SerialPort, OpensThePortsThatAreThereAndHoldsNoOther) {

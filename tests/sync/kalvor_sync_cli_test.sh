@@ -17,13 +17,10 @@ if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
     exec "$here/../../scripts/sandbox" "$0" "$@"
 fi
 
+# shellcheck source=sync_test_helpers.sh
+source "$here/sync_test_helpers.sh"
 if [[ $mode == wine ]]; then
-    # shellcheck source=../../scripts/wine-env
-    source "$here/../../scripts/wine-env"
-    kalvor_wine_env "$4" "$5"
-    if kalvor_wine_unavailable; then
-        exit $KALVOR_WINE_SKIPPED
-    fi
+    use_wine "$4" "$5"
 fi
 
 links=$(mktemp -d /tmp/kalvor-sync-test.XXXXXX)
@@ -50,30 +47,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shellcheck source=sync_test_helpers.sh
-source "$here/sync_test_helpers.sh"
-# until_listening FILE SECONDS: waits until the simulator whose log is FILE reads the line. It
-# empties the line when it opens it, so a frame sent sooner would be lost, and a Wine program may
-# take seconds to start on a loaded machine: a byte outside any frame goes to the computer's end
-# until the simulator reports it.
-until_listening() {
-    local deadline=$((SECONDS + $2))
-    until tr -d '\r' 2>/dev/null <"$1" | grep -q '"type":"noise"'; do
-        ((SECONDS < deadline)) || return 1
-        printf '\x00' >"$links/pc"
-        sleep 0.2
-    done
-}
-start_line() {
-    socat pty,raw,echo=0,link="$links/dev" pty,raw,echo=0,link="$links/pc" &
-    socat_pid=$!
-    for _ in $(seq 100); do [[ -e $links/dev && -e $links/pc ]] && break; sleep 0.05; done
-}
-stop_line() {
-    kill "$socat_pid" 2>/dev/null
-    wait "$socat_pid" 2>/dev/null
-    socat_pid=
-}
 out=$links/out err=$links/err
 
 # --- Without a port.

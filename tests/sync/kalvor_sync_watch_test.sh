@@ -23,12 +23,7 @@ fi
 # shellcheck source=sync_test_helpers.sh
 source "$here/sync_test_helpers.sh"
 if [[ $mode == wine ]]; then
-    # shellcheck source=../../scripts/wine-env
-    source "$here/../../scripts/wine-env"
-    kalvor_wine_env "$6" "$7"
-    if kalvor_wine_unavailable; then
-        exit $KALVOR_WINE_SKIPPED
-    fi
+    use_wine "$6" "$7"
     # Tried on Debian 12's Wine 8.0: under the i386 libfaketime the 32-bit wineserver stops
     # answering its programs, and without it their clock is not stepped.
     if [[ $7 == win32 && $part == clock ]]; then

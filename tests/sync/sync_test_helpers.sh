@@ -2,6 +2,17 @@
 # Sourced by the shell tests of kalvor-sync: counting checks, waiting for what a program writes,
 # and reading what the simulated device reported.
 
+# use_wine PREFIX ARCH: the environment of the build tree's Wine prefix for the architecture
+# (scripts/wine-env); where this machine cannot run that Wine, the test ends as skipped.
+use_wine() {
+    # shellcheck source=../../scripts/wine-env
+    source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env"
+    kalvor_wine_env "$1" "$2"
+    if kalvor_wine_unavailable; then
+        exit $KALVOR_WINE_SKIPPED
+    fi
+}
+
 passed=0 failed=0
 pass() { passed=$((passed + 1)); }
 # fail DESCRIPTION [FILE...]: one failed check, with the files that show why.
@@ -45,6 +56,30 @@ error_ms() {
         sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/'
 }
 within() { [[ -n $1 ]] && (($1 >= $2 && $1 <= $3)); }
+# until_listening FILE SECONDS: waits until the simulator whose log is FILE reads the line. It
+# empties the line when it opens it, so a frame sent sooner would be lost, and a Wine program may
+# take seconds to start on a loaded machine: a byte outside any frame goes to the computer's end
+# until the simulator reports it.
+until_listening() {
+    local deadline=$((SECONDS + $2))
+    until tr -d '\r' 2>/dev/null <"$1" | grep -q '"type":"noise"'; do
+        ((SECONDS < deadline)) || return 1
+        printf '\x00' >"$links/pc"
+        sleep 0.2
+    done
+}
+# start_line, stop_line: a socat pair whose ends are the links $links/pc (the computer) and
+# $links/dev (the device); one started again on the same links is the same port again.
+start_line() {
+    socat pty,raw,echo=0,link="$links/dev" pty,raw,echo=0,link="$links/pc" &
+    socat_pid=$!
+    for _ in $(seq 100); do [[ -e $links/dev && -e $links/pc ]] && break; sleep 0.05; done
+}
+stop_line() {
+    kill "$socat_pid" 2>/dev/null
+    wait "$socat_pid" 2>/dev/null
+    socat_pid=
+}
 # summary: the counts, and the status of the whole test.
 summary() {
     echo "$passed passed, $failed failed"

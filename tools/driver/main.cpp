@@ -12,11 +12,15 @@
 //   select POSITION      selects a port-list position (0 is COM1) and tells the dialog
 //   click                clicks the set-time button
 //   screenshot FILE      saves the display as a PNG file
+//   figures              prints what the program holds: memory in KB (private, working set and its
+//                        peak), handles and threads, as "private=N working-set=N peak=N handles=N
+//                        threads=N"
 //
 // Without --pid, any process's window counts. Exits 0 on success, 1 if the window or box did not
 // come in time, 2 on a usage error.
 #include "tools/driver/Commands.h"
 #include "tools/driver/MessageBoxes.h"
+#include "tools/driver/ProcessFigures.h"
 #include "tools/driver/Windows.h"
 
 #include <cstdio>
@@ -27,7 +31,7 @@ namespace {
 
 int Usage() {
     std::fputs("usage: kalvor-driver [--pid N] [--timeout-ms N] wait|text CONTROL|boxes|dismiss|"
-               "about|enter|escape|close|select POSITION|click|screenshot FILE\n",
+               "about|enter|escape|close|select POSITION|click|screenshot FILE|figures\n",
                stderr);
     return 2;
 }
@@ -100,6 +104,17 @@ int main(int argc, char** argv) {
         driver::SelectPortListEntry(main, std::atoi(argument));
     } else if (command == "click") {
         driver::ClickSetTime(main);
+    } else if (command == "figures") {
+        DWORD program = 0;
+        ::GetWindowThreadProcessId(main, &program);
+        const driver::ProcessFigures figures = driver::ReadProcessFigures(program);
+        if (!figures.read) {
+            std::fputs("cannot read the program's figures\n", stderr);
+            return 1;
+        }
+        std::printf("private=%zu working-set=%zu peak=%zu handles=%d threads=%d\n",
+                    figures.privateBytes / 1024, figures.workingSet / 1024,
+                    figures.peakWorkingSet / 1024, figures.handles, figures.threads);
     } else {
         return Usage();
     }

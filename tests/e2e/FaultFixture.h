@@ -1,0 +1,58 @@
+#pragma once
+
+#include "DeviceOnLine.h"
+#include "ProgramFixture.h"
+#include "tools/driver/ProcessFigures.h"
+
+#include <string>
+#include <vector>
+
+// What the fault tests share: the program started on COM1 with the Chinese settings, the
+// figures of its process, the boxes it shows, and whether its window still answers.
+class FaultTest : public ProgramTest {
+protected:
+    // Starts the program and checks that it opened COM1.
+    HWND StartOnCom1();
+
+    driver::ProcessFigures Figures() const { return driver::ReadProcessFigures(ProcessId()); }
+
+    // Dismisses the program's boxes as they come, until none has come for `quietMs` (waiting up
+    // to `firstMs` for the first); the boxes in the order they came.
+    std::vector<BoxSeen> DismissBoxesUntilQuiet(DWORD firstMs, DWORD quietMs) const;
+
+    // True if the window's thread answers a message within `milliseconds`.
+    static bool Answers(HWND window, DWORD milliseconds);
+};
+
+// A count of the test's own that a long run (scripts/soak) sets through the environment variable
+// `name`; `standard` when it is not set.
+int CountFromEnvironment(const char* name, int standard);
+
+// Prints what the program held before and after a run, as "figures:" lines (scripts/soak shows
+// them): memory, its peak, handles and threads.
+void PrintFigures(const driver::ProcessFigures& before, const driver::ProcessFigures& after);
+
+// The gaps between the frames of each sequence, in words: median, 99th percentile, least and
+// most, in milliseconds.
+std::string GapFigures(const std::vector<DecodedFrame>& frames);
+
+// The caption of the reports of failing serial calls.
+inline constexpr const char* kReportCaption = "Application Error";
+
+// Follows the time label: how often it changed, and the longest it stayed the same.
+class TimeLabelWatch {
+public:
+    explicit TimeLabelWatch(HWND window);
+    // Reads the label again; call it often (every 100 to 250 ms).
+    void Look();
+    int Changes() const { return m_changes; }
+    // The longest the label was seen unchanged, up to the last look.
+    DWORD LongestUnchangedMs() const { return m_longestMs; }
+
+private:
+    HWND m_window;
+    std::string m_text;
+    DWORD m_changedAt;
+    DWORD m_longestMs = 0;
+    int m_changes = 0;
+};
