@@ -5,9 +5,10 @@
 
 namespace kalvor_sync {
 
-std::optional<int> KeepInSync::Sequence(const platform::PortName* only, const std::string& reason) {
+KeepInSync::Step KeepInSync::Sequence(const platform::PortName* only, const RunReason& reason) {
     if (!m_check.BeforeSequence()) {
-        return kExitClockNotSynced;
+        m_reporter.WaitingForClock(m_check.LastState());
+        return Step::HeldBack;
     }
     std::vector<platform::PortName> ports;
     std::vector<std::size_t> indexes;
@@ -17,13 +18,14 @@ std::optional<int> KeepInSync::Sequence(const platform::PortName* only, const st
             indexes.push_back(i);
         }
     }
-    const SequenceResult result = m_run.Once(ports, reason);
+    const SequenceResult result = m_run.Once(ports, reason.words);
+    m_reporter.SequenceDone(ports, result, reason, m_check.LastState());
     for (std::size_t k = 0; k < result.ports.size(); ++k) {
         const std::size_t i = indexes[k];
         const PortResult& port = result.ports[k];
         if (port.outcome == PortOutcome::Sent) {
             if (m_failing[i]) {
-                m_log.Error(m_ports[i].label + " is back");
+                m_log.Recovery(m_ports[i].label + " is back");
             }
             m_failing[i] = false;
         } else if (!m_failing[i]) {
@@ -36,7 +38,7 @@ std::optional<int> KeepInSync::Sequence(const platform::PortName* only, const st
             m_failing[i] = true;
         }
     }
-    return result.interrupted ? std::optional<int>(kExitInterrupted) : std::nullopt;
+    return result.interrupted ? Step::Interrupted : Step::Done;
 }
 
 int KeepInSync::Run() {
@@ -44,27 +46,34 @@ int KeepInSync::Run() {
     platform::ClockReadings last = platform::ReadClocks();
     std::int64_t nextRun = last.monotonicMicroseconds;
     std::int64_t nextRetry = last.monotonicMicroseconds;
+    std::int64_t nextClockAsk = last.monotonicMicroseconds; // while held back for the clock
     bool runAll = true;
-    std::string reason;
+    RunReason reason{RunReason::Kind::Start, ""};
     for (;;) {
-        if (runAll) {
-            runAll = false;
-            if (const std::optional<int> end = Sequence(nullptr, reason)) {
-                return *end;
+        m_reporter.Alive();
+        if (runAll && last.monotonicMicroseconds >= nextClockAsk) {
+            const Step step = Sequence(nullptr, reason);
+            if (step == Step::Interrupted) {
+                return kExitInterrupted;
             }
             last = platform::ReadClocks();
-            // Runs longer than the period skip the runs they overlap.
-            while (nextRun <= last.monotonicMicroseconds) {
-                nextRun += m_periodMicroseconds;
+            if (step == Step::HeldBack) {
+                nextClockAsk = last.monotonicMicroseconds + kClockWaitMilliseconds * 1000;
+            } else {
+                runAll = false;
+                // Runs longer than the period skip the runs they overlap.
+                while (nextRun <= last.monotonicMicroseconds) {
+                    nextRun += m_periodMicroseconds;
+                }
+                nextRetry = last.monotonicMicroseconds + kPortRetryMilliseconds * 1000;
             }
-            nextRetry = last.monotonicMicroseconds + kPortRetryMilliseconds * 1000;
         }
 
         if (m_interruption.WaitFor(kClockLookMilliseconds)) {
             return kExitSent;
         }
         const platform::ClockReadings now = platform::ReadClocks();
-        const std::optional<std::string> change = DescribeClockChange(last, now);
+        const std::optional<RunReason> change = DescribeClockChange(last, now);
         last = now;
         if (change) {
             reason = *change;
@@ -72,20 +81,32 @@ int KeepInSync::Run() {
             continue;
         }
         if (now.monotonicMicroseconds >= nextRun) {
-            reason.clear();
-            runAll = true;
+            // A run held back for the clock keeps the reason it was due for.
+            if (!runAll) {
+                reason = {RunReason::Kind::Period, ""};
+                runAll = true;
+            }
             continue;
         }
-        if (now.monotonicMicroseconds < nextRetry) {
+        if (runAll || now.monotonicMicroseconds < nextRetry) {
             continue;
         }
-        for (std::size_t i = 0; i < m_ports.size(); ++i) {
+        for (std::size_t i = 0; i < m_ports.size() && !runAll; ++i) {
             if (!m_failing[i]) {
                 continue;
             }
+            m_reporter.Alive();
             // The sequence itself is the try: a port still gone fails again, quietly.
-            if (const std::optional<int> end = Sequence(&m_ports[i], "port back")) {
-                return *end;
+            const Step step = Sequence(&m_ports[i], {RunReason::Kind::PortBack, "port back"});
+            if (step == Step::Interrupted) {
+                return kExitInterrupted;
+            }
+            if (step == Step::HeldBack) {
+                // Once the clock is synchronised every device is set, this one too.
+                reason = {RunReason::Kind::PortBack, "port back"};
+                runAll = true;
+                nextClockAsk =
+                    platform::ReadClocks().monotonicMicroseconds + kClockWaitMilliseconds * 1000;
             }
         }
         last = platform::ReadClocks();

@@ -142,10 +142,10 @@ SequenceResult SequenceRun::Once(const std::vector<platform::PortName>& ports,
     std::this_thread::sleep_for(std::chrono::microseconds(kFramePeriodMicroseconds));
     for (const auto& line : lines) {
         if (line->open && !line->Failed()) {
-            m_log.Note("set " + line->name.label + " to " +
-                       kalvor_tools::FormatSecond(plan.m_instant) + " " +
-                       kalvor_tools::WeekdayName(plan.m_instant.m_time.m_weekday) +
-                       (reason.empty() ? "" : " (" + reason + ")"));
+            m_log.DeviceSet("set " + line->name.label + " to " +
+                            kalvor_tools::FormatSecond(plan.m_instant) + " " +
+                            kalvor_tools::WeekdayName(plan.m_instant.m_time.m_weekday) +
+                            (reason.empty() ? "" : " (" + reason + ")"));
         }
     }
     return collect();
