@@ -7,11 +7,6 @@
 
 namespace {
 
-// How long the monitor leaves the port unwatched after a wake-up from it that held no event (a
-// cancelled or failed event wait, a line that hung up): stop and send still reach it at once,
-// but a port that keeps failing cannot keep it spinning.
-constexpr int kQuietPortPauseMs = 100;
-
 // How many times in a row the system may refuse a new event wait as "one is under way" before
 // the refusal is reported: a wait it reported late holds it for a moment only.
 constexpr int kBusyRefusalsBeforeReport = 50;

@@ -32,6 +32,11 @@ public:
 
     static constexpr std::uint32_t kSendBufferSize = 512;
     static constexpr unsigned kMonitorExitCode = 100;
+    // How long the monitor leaves the port unwatched after a wake-up from it that held no event
+    // (a cancelled or failed event wait, a line that hung up): stop and send still reach it at
+    // once, but a port that keeps failing cannot keep it spinning. Under Wine, whose event waits
+    // on a pseudo-terminal end cancelled within milliseconds, it paces the monitor's waits.
+    static constexpr int kQuietPortPauseMs = 100;
 
     CSerialPort();
     virtual ~CSerialPort();
