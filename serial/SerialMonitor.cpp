@@ -7,10 +7,9 @@
 
 namespace {
 
-// How long the monitor leaves the port unwatched after a wake-up from it that held no event (a
-// cancelled or failed event wait, a line that hung up): stop and send still reach it at once,
-// but a port that keeps failing cannot keep it spinning.
-constexpr int kQuietPortPauseMs = 100;
+// How many times in a row the system may refuse a new event wait as "one is under way" before
+// the refusal is reported: a wait it reported late holds it for a moment only.
+constexpr int kBusyRefusalsBeforeReport = 50;
 
 constexpr platform::PortOperation kMonitorOperations[] = {
     platform::PortOperation::EventWait,       platform::PortOperation::Write,
@@ -123,6 +122,7 @@ bool CSerialPort::ArmPortEvent() {
     switch (m_portHandle.StartEventWait(m_ioRecord)) {
     case platform::IoStart::Completed:
         ForgetMonitorFailures(kEventWait, kEventWait);
+        m_busyRefusals = 0;
         if (ReadQueueStatus() == 0) {
             m_portHandle.CancelEventWait(m_ioRecord);
             return false;
@@ -131,7 +131,14 @@ bool CSerialPort::ArmPortEvent() {
     case platform::IoStart::Pending:
     case platform::IoStart::AlreadyPending:
         ForgetMonitorFailures(kEventWait, kEventWait);
+        m_busyRefusals = 0;
         return true;
+    case platform::IoStart::Busy:
+        // Nothing is armed; tried again after the pause. A refusal that lasts is a failure.
+        if (++m_busyRefusals >= kBusyRefusalsBeforeReport) {
+            ReportMonitorFailure(kEventWait);
+        }
+        return false;
     case platform::IoStart::Failed:
         // Not armed, so the port event stays quiet and the wait below hears stop and send only.
         ReportMonitorFailure(kEventWait);
@@ -178,6 +185,9 @@ void CSerialPort::TransmitPending() {
 // draining then stops, since the bytes it left would only fail again. At most the bytes waiting
 // at its start are read: those that come meanwhile are a port event of their own, and a device
 // that sends faster than one-byte reads can take must not keep the monitor here, deaf to stop.
+// Between two bytes a stop ends the drain and a send request is served: one-byte reads are slow
+// (under Wine on a loaded machine a hundred of them can take longer than the 200 ms between two
+// frames), and a frame not yet begun when the next one is handed over would be lost.
 bool CSerialPort::DrainReceiveQueue() {
     std::uint32_t budget = ReadQueueStatus();
     for (std::uint32_t waiting = budget; waiting > 0 && budget > 0;
@@ -197,6 +207,16 @@ bool CSerialPort::DrainReceiveQueue() {
         if (received) {
             Notify(WM_PORT_RXCHAR, byte);
         }
+        switch (m_waitList.Pause(0)) {
+        case platform::WakeUp::Stop:
+            return true;
+        case platform::WakeUp::Send:
+            // It empties the input queue too, which ends the drain.
+            TransmitPending();
+            break;
+        default:
+            break;
+        }
     }
     return true;
 }
@@ -209,7 +229,9 @@ std::uint32_t CSerialPort::ReadQueueStatus() {
 }
 
 void CSerialPort::Notify(unsigned message, std::uintptr_t wordParam) {
-    platform::PostNotification(m_owner, message, wordParam, m_portNumber);
+    if (!platform::PostNotification(m_owner, message, wordParam, m_portNumber)) {
+        m_lostNotifications.fetch_add(1, std::memory_order_relaxed);
+    }
 }
 
 // A failing line fails the same way on every pass of the monitor. Each operation shows each
