@@ -91,8 +91,8 @@ success=$(jq '.devices[0].last_success.utc_seconds' "$status")
 metric "kalvor_sync_last_success_timestamp_seconds\\{device=\"${name//\//\\/}\"\\} $success"
 metric "kalvor_sync_sequences_total\\{device=\"${name//\//\\/}\",outcome=\"success\"\\} 1"
 metric "kalvor_sync_sequences_total\\{device=\"${name//\//\\/}\",outcome=\"failure\"\\} 0"
-metric 'kalvor_sync_clock_synchronized [01]'
-metric 'kalvor_sync_running 0'
+metric "kalvor_sync_clock_synchronized\\{device=\"${name//\//\\/}\"\\} [01]"
+metric "kalvor_sync_running\\{device=\"${name//\//\\/}\"\\} 0"
 metric '# TYPE kalvor_sync_sequences_total counter'
 
 # --- A failure: the next single run carries the success and the counts on.
@@ -160,18 +160,22 @@ pids+=($!)
 if until_seen "$links/every-err" "is back$" 30 && until_seen "$status" '"last_reason": "port back"' 5; then pass; else
     fail "--every: the device set again once the line is back, for the reason port back" "$status" "$links/every-err"
 fi
-check "back: set again, the successes and failures counted" '
+check "back: set again, the successes and failures counted (the sequences, not the tries)" '
     .devices[0].outcome == "set" and .devices[0].successes >= 2 and
-    .devices[0].failures >= 1'
+    .devices[0].failures >= 1 and .devices[0].failures <= 10'
 metric "kalvor_sync_last_attempt_succeeded\\{device=\"${name//\//\\/}\"\\} 1"
+# Stopped with Ctrl-C, between two sequences (0) or, every 2 s, as likely in one (130).
 kill -INT $every_pid
 finish $every_pid 10
-expect "--every stopped between sequences exits 0" 0 $? "$links/every-err" '.'
-check "the status says stopped at the end" '.state == "stopped" and .exit_status == 0'
+stopped=$?
+if [[ $stopped == 0 || $stopped == 130 ]]; then pass; else
+    fail "--every stopped with Ctrl-C exits 0 or 130 (status $stopped)" "$links/every-err"
+fi
+check "the status says stopped at the end, with the exit status" ".state == \"stopped\" and .exit_status == $stopped"
 wait $reader_pid
 read -r reads broken missing <"$links/reader"
 echo "the reader read the files $reads times: $broken broken, $missing not there"
-if ((reads > 20 && broken == 0 && missing == 0)); then pass; else
+if ((reads > 5 && broken == 0 && missing == 0)); then pass; else
     fail "a reader in a loop always finds a whole file ($reads reads, $broken broken, $missing not there)" \
         "$links/broken"
 fi

@@ -235,11 +235,12 @@ double ValueOf(const std::vector<Sample>& samples, const std::string& family,
 
 TEST(StatusMetrics, EveryDeviceAndTheClockInTheTextFormat) {
     const std::vector<Sample> samples = CheckedSamples(StatusToMetrics(History()));
-    EXPECT_EQ(ValueOf(samples, "kalvor_sync_info", "version=\"1.2.3.4\""), 1);
-    EXPECT_EQ(ValueOf(samples, "kalvor_sync_clock_synchronized"), 1);
-    EXPECT_EQ(ValueOf(samples, "kalvor_sync_clock_state", "state=\"synchronised\""), 1);
-    EXPECT_EQ(ValueOf(samples, "kalvor_sync_clock_state", "state=\"not synchronised\""), 0);
-    EXPECT_DOUBLE_EQ(ValueOf(samples, "kalvor_sync_clock_estimated_error_seconds"), 0.000512);
+    const std::string com3 = "device=\"COM3\"";
+    EXPECT_EQ(ValueOf(samples, "kalvor_sync_info", com3 + ",version=\"1.2.3.4\""), 1);
+    EXPECT_EQ(ValueOf(samples, "kalvor_sync_clock_synchronized", com3), 1);
+    EXPECT_EQ(ValueOf(samples, "kalvor_sync_clock_state", com3 + ",state=\"synchronised\""), 1);
+    EXPECT_EQ(ValueOf(samples, "kalvor_sync_clock_state", com3 + ",state=\"not synchronised\""), 0);
+    EXPECT_DOUBLE_EQ(ValueOf(samples, "kalvor_sync_clock_estimated_error_seconds", com3), 0.000512);
     EXPECT_DOUBLE_EQ(
         ValueOf(samples, "kalvor_sync_last_success_timestamp_seconds", "device=\"COM3\""),
         1'800'003'600.412);
@@ -252,7 +253,11 @@ TEST(StatusMetrics, EveryDeviceAndTheClockInTheTextFormat) {
         ValueOf(samples, "kalvor_sync_sequences_total", "device=\"COM3\",outcome=\"success\""), 2);
     EXPECT_EQ(
         ValueOf(samples, "kalvor_sync_sequences_total", "device=\"COM3\",outcome=\"failure\""), 1);
-    EXPECT_EQ(ValueOf(samples, "kalvor_sync_running"), 1);
+    EXPECT_EQ(ValueOf(samples, "kalvor_sync_running", "device=\"COM4\""), 1);
+    // Each series names its device, so that the files of runs for other devices merge with it.
+    for (const Sample& sample : samples) {
+        EXPECT_EQ(sample.labels.rfind("device=\"COM", 0), 0u) << sample.family;
+    }
 }
 
 TEST(StatusMetrics, ADeviceNameWithQuotesBackslashesAndLineFeedsIsEscaped) {

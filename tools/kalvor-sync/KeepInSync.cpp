@@ -19,7 +19,13 @@ KeepInSync::Step KeepInSync::Sequence(const platform::PortName* only, const RunR
         }
     }
     const SequenceResult result = m_run.Once(ports, reason.words);
-    m_reporter.SequenceDone(ports, result, reason, m_check.LastState());
+    // A try of a device that is gone, which finds it gone still, is no news: the status keeps the
+    // failure of the sequence that found it gone, and the counts count sequences, not tries.
+    const bool stillGone = only != nullptr && !result.interrupted && result.ports.size() == 1 &&
+                           result.ports[0].outcome != PortOutcome::Sent;
+    if (!stillGone) {
+        m_reporter.SequenceDone(ports, result, reason, m_check.LastState());
+    }
     for (std::size_t k = 0; k < result.ports.size(); ++k) {
         const std::size_t i = indexes[k];
         const PortResult& port = result.ports[k];

@@ -15,7 +15,9 @@ namespace kalvor_sync {
 // changes, and (that device alone) when a port that failed is back. The clocks are looked at
 // every quarter of a second and failed ports tried every half second: a few cheap calls, so the
 // watch costs next to nothing while it waits. With --require-synced, a sequence the clock check
-// holds back waits, the clock asked again every second, until the clock is synchronised.
+// holds back waits, the clock asked again every second, until the clock is synchronised. What
+// each sequence did is told to the StatusReporter; the quiet tries of a port that is gone only
+// once it is back.
 class KeepInSync {
 public:
     static constexpr int kClockLookMilliseconds = 250;

@@ -100,45 +100,59 @@ private:
 
 std::string StatusToMetrics(const SyncStatus& status) {
     Families out;
+    // Every series carries its device, even those of the run as a whole: a collector that reads
+    // the files of several runs (one per device) then finds no series twice.
+    const auto always = [](const std::string& value) {
+        return [value](const DeviceStatus&) { return value; };
+    };
     out.Family("kalvor_sync_info", "gauge",
-               "The kalvor-sync that writes these metrics, its version as a label.");
-    out.Sample("version=\"" + LabelValue(status.version) + "\"", "1");
+               "The kalvor-sync that sets the device, its version as a label.");
+    for (const DeviceStatus& device : status.devices) {
+        out.Sample(
+            Families::DeviceLabel(device) + ",version=\"" + LabelValue(status.version) + "\"", "1");
+    }
     out.Family("kalvor_sync_start_time_seconds", "gauge",
-               "When this kalvor-sync started, in seconds since 1970-01-01 UTC.");
-    out.Sample("", Seconds(status.started));
+               "When the kalvor-sync that sets the device started, in seconds since 1970-01-01 "
+               "UTC.");
+    out.PerDevice(status, always(Seconds(status.started)));
     out.Family("kalvor_sync_running", "gauge",
-               "Whether kalvor-sync runs (1) or has stopped (0) after writing these metrics.");
-    out.Sample("", status.state == RunState::Stopped ? "0" : "1");
+               "Whether the kalvor-sync that sets the device runs (1) or has stopped (0).");
+    out.PerDevice(status, always(status.state == RunState::Stopped ? "0" : "1"));
     out.Family("kalvor_sync_waiting_for_clock", "gauge",
-               "Whether kalvor-sync holds the devices back until the computer's clock is "
-               "synchronised (--require-synced with --every).");
-    out.Sample("", status.state == RunState::WaitingForClock ? "1" : "0");
+               "Whether the device is held back until the computer's clock is synchronised "
+               "(--require-synced with --every).");
+    out.PerDevice(status, always(status.state == RunState::WaitingForClock ? "1" : "0"));
 
     if (status.clock) {
         const platform::ClockSyncState& clock = *status.clock;
         out.Family("kalvor_sync_clock_synchronized", "gauge",
-                   "Whether the system says the computer's clock is synchronised to a time "
-                   "source: 1 it is, 0 it is not or that is unknown.");
-        out.Sample("", clock.status == platform::ClockSyncStatus::Synchronised ? "1" : "0");
+                   "Whether the system said, before the device was last set, that the "
+                   "computer's clock is synchronised to a time source: 1 it is, 0 it is not or "
+                   "that is unknown.");
+        out.PerDevice(status,
+                      always(clock.status == platform::ClockSyncStatus::Synchronised ? "1" : "0"));
         out.Family("kalvor_sync_clock_state", "gauge",
                    "The computer's clock as the system last told it: 1 for its state, 0 for "
                    "the others.");
-        for (const auto state :
-             {platform::ClockSyncStatus::Synchronised, platform::ClockSyncStatus::NotSynchronised,
-              platform::ClockSyncStatus::Unknown}) {
-            out.Sample(std::string("state=\"") + ClockStateWords(state) + "\"",
-                       clock.status == state ? "1" : "0");
+        for (const DeviceStatus& device : status.devices) {
+            for (const auto state :
+                 {platform::ClockSyncStatus::Synchronised,
+                  platform::ClockSyncStatus::NotSynchronised, platform::ClockSyncStatus::Unknown}) {
+                out.Sample(Families::DeviceLabel(device) + ",state=\"" + ClockStateWords(state) +
+                               "\"",
+                           clock.status == state ? "1" : "0");
+            }
         }
         if (clock.estimatedErrorMicroseconds) {
             out.Family("kalvor_sync_clock_estimated_error_seconds", "gauge",
                        "The system's estimate of the computer's clock error, where it keeps "
                        "one.");
-            out.Sample("", Number(*clock.estimatedErrorMicroseconds / 1e6));
+            out.PerDevice(status, always(Number(*clock.estimatedErrorMicroseconds / 1e6)));
         }
         if (clock.maximumErrorMicroseconds) {
             out.Family("kalvor_sync_clock_maximum_error_seconds", "gauge",
                        "The system's bound of the computer's clock error, where it keeps one.");
-            out.Sample("", Number(*clock.maximumErrorMicroseconds / 1e6));
+            out.PerDevice(status, always(Number(*clock.maximumErrorMicroseconds / 1e6)));
         }
     }
 
@@ -163,7 +177,7 @@ std::string StatusToMetrics(const SyncStatus& status) {
     out.Family("kalvor_sync_counts_since_timestamp_seconds", "gauge",
                "Since when the counts of kalvor_sync_sequences_total run (a single run carries "
                "them on from its status file), in seconds since 1970-01-01 UTC.");
-    out.Sample("", Seconds(status.countsSince));
+    out.PerDevice(status, always(Seconds(status.countsSince)));
     return out.Text();
 }
 
