@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -168,17 +167,18 @@ struct FollowingRun {
         command.m_requireSynced = requireSynced;
         command.m_align = false; // nothing here is about the instant
         runner = std::thread([this, clock] {
-            status = RunSync(command, out, errors, clock);
+            status = RunSync(command, out, errors, clock, interruption);
             ended = true;
         });
     }
-    // Asks it to stop as systemd does, with SIGTERM, and waits for its end.
+    // Asks it to stop, as systemd's SIGTERM does, and waits for its end.
     int Stop() {
-        std::raise(SIGTERM);
+        interruption.Request();
         runner.join();
         return status;
     }
 
+    platform::Interruption interruption;
     SyncCommand command;
     std::ostringstream out, errors;
     std::atomic<bool> ended{false};
