@@ -23,14 +23,6 @@ void SyncLog::DeviceSet(const std::string& line) {
     }
 }
 
-void SyncLog::Note(const std::string& line) {
-    if (m_verbosity == SyncCommand::Verbosity::Quiet) {
-        return;
-    }
-    std::lock_guard lock(m_mutex);
-    m_out << line << std::endl;
-}
-
 void SyncLog::Detail(const std::string& line) {
     if (m_verbosity != SyncCommand::Verbosity::Verbose) {
         return;

@@ -32,8 +32,6 @@ public:
     void Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame);
     // A device set; not shown with --quiet.
     void DeviceSet(const std::string& line);
-    // Any other result; not shown with --quiet.
-    void Note(const std::string& line);
     // A detail shown with --verbose only.
     void Detail(const std::string& line);
     // Something the user should know although nothing failed; always shown, on standard error.
