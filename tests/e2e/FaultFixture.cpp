@@ -19,6 +19,15 @@ HWND FaultTest::StartOnCom1() {
     return window;
 }
 
+int FaultTest::SteadyThreadCount() const {
+    int least = Figures().threads;
+    for (int reading = 1; reading < 5; ++reading) {
+        ::Sleep(100);
+        least = std::min(least, Figures().threads);
+    }
+    return least;
+}
+
 std::vector<BoxSeen> FaultTest::DismissBoxesUntilQuiet(DWORD firstMs, DWORD quietMs) const {
     std::vector<BoxSeen> seen;
     for (BoxSeen box = DismissNextBox(firstMs); box.box.window != nullptr;
