@@ -63,6 +63,7 @@ bool CSerialPort::Open(platform::WindowHandle owner, const platform::PortName& p
     m_eventMask = kPortEventMask;
     m_sendCapacity = kSendBufferSize;
     m_shownFailures = {};
+    m_busyRefusals = 0;
 
     platform::LockGuard guard(m_lock);
     m_portHandle.Close();

@@ -119,4 +119,7 @@ private:
     // The error code of each monitor operation's failure already shown since that operation last
     // succeeded; written by the monitor (and cleared by Open while none runs).
     std::array<std::optional<unsigned>, kCount> m_shownFailures;
+    // New event waits refused in a row as "one is under way"; written by the monitor (and
+    // cleared by Open while none runs).
+    int m_busyRefusals = 0;
 };
