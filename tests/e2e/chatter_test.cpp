@@ -4,7 +4,7 @@
 // as the program's texts are.
 #include "DeviceOnLine.h"
 #include "FaultFixture.h"
-#include "tools/driver/Commands.h"
+#include "tests/driver/Commands.h"
 
 #include <random>
 
