@@ -221,7 +221,9 @@ std::uint32_t CSerialPort::ReadQueueStatus() {
 }
 
 void CSerialPort::Notify(unsigned message, std::uintptr_t wordParam) {
-    platform::PostNotification(m_owner, message, wordParam, m_portNumber);
+    if (!platform::PostNotification(m_owner, message, wordParam, m_portNumber)) {
+        m_lostNotifications.fetch_add(1, std::memory_order_relaxed);
+    }
 }
 
 // A failing line fails the same way on every pass of the monitor. Each operation shows each

@@ -67,6 +67,12 @@ public:
     // themselves; nothing after an Open that returned true. Open itself reports no absent port.
     const std::optional<platform::PortError>& LastOpenFailure() const { return m_openFailure; }
 
+    // Notifications the owner's queue refused since the port object was made (a queue that
+    // nobody empties fills up); a notification for an owner that is gone is not counted.
+    std::uint64_t LostNotifications() const {
+        return m_lostNotifications.load(std::memory_order_relaxed);
+    }
+
 private:
     // The operations whose failures the monitor reports, as indexes of m_shownFailures.
     enum MonitorOperation { kEventWait, kWrite, kWriteCompletion, kRead, kReadCompletion, kCount };
@@ -122,4 +128,6 @@ private:
     // New event waits refused in a row as "one is under way"; written by the monitor (and
     // cleared by Open while none runs).
     int m_busyRefusals = 0;
+    // Written by the monitor, read by any thread.
+    std::atomic<std::uint64_t> m_lostNotifications{0};
 };
