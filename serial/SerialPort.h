@@ -34,6 +34,11 @@ public:
     // The line every port is opened with: 9600 baud, 8 data bits, no parity, 1 stop bit.
     static constexpr platform::LineFormat kLineFormat{9600, 8, platform::Parity::None, 1};
     static constexpr unsigned kMonitorExitCode = 100;
+    // How long the monitor leaves the port unwatched after a wake-up from it that held no event
+    // (a cancelled or failed event wait, a line that hung up): stop and send still reach it at
+    // once, but a port that keeps failing cannot keep it spinning. Under Wine, whose event waits
+    // on a pseudo-terminal end cancelled within milliseconds, it paces the monitor's waits.
+    static constexpr int kQuietPortPauseMs = 100;
 
     CSerialPort();
     virtual ~CSerialPort();
