@@ -6,8 +6,8 @@
 #include "DeviceOnLine.h"
 #include "FaultFixture.h"
 #include "res/resource.h"
-#include "tools/driver/Commands.h"
-#include "tools/driver/Windows.h"
+#include "tests/driver/Commands.h"
+#include "tests/driver/Windows.h"
 
 #include <map>
 #include <random>
