@@ -33,7 +33,7 @@ std::unique_ptr<PortSource> PortSource::Open(const platform::PortName& port,
     if (!line.GetLineSettings(settings)) {
         return fail(PortOperation::GetLineSettings);
     }
-    if (!platform::BuildLineSettings(LineDefinition().c_str(), settings)) {
+    if (!platform::BuildLineSettings(kTimeSetLine, settings)) {
         return fail(PortOperation::BuildLineSettings);
     }
     if (!line.SetLineSettings(settings)) {

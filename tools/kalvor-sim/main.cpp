@@ -54,6 +54,6 @@ int main(int argc, char* argv[]) {
         source = std::make_unique<HexTextSource>(hexFile, command.m_hexPath);
     }
 
-    const LocalClock clock = [] { return ToLocalInstant(platform::ReadLocalTime()); };
+    const LocalClock clock = [] { return platform::ReadLocalTime(); };
     return RunSimulator(*source, clock, command.m_options, std::cout, std::cerr);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/LocalInstant.h"
 #include "platform/PortName.h"
-#include "timeset/LocalInstant.h"
 
 #include <cstdint>
 #include <optional>

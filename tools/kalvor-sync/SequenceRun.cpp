@@ -144,7 +144,7 @@ SequenceResult SequenceRun::Once(const std::vector<platform::PortName>& ports,
         if (line->open && !line->Failed()) {
             m_log.DeviceSet("set " + line->name.label + " to " +
                             kalvor_tools::FormatSecond(plan.m_instant) + " " +
-                            kalvor_tools::WeekdayName(plan.m_instant.m_time.m_weekday) +
+                            kalvor_tools::WeekdayName(plan.m_instant.m_weekday) +
                             (reason.empty() ? "" : " (" + reason + ")"));
         }
     }

@@ -11,18 +11,18 @@ namespace kalvor_sync {
 
 StatusTime StatusTimeAt(std::int64_t utcMicroseconds) {
     using namespace std::chrono;
-    const platform::LocalTime local = platform::LocalTimeAt(utcMicroseconds);
+    const LocalInstant local = platform::LocalTimeAt(utcMicroseconds);
     // The offset is what the local civil time is ahead of UTC, both read as seconds since 1970.
-    const auto day = sys_days(year(local.year) / local.month / local.day);
+    const auto day = sys_days(year(local.m_year) / local.m_month / local.m_day);
     const std::int64_t localSeconds = duration_cast<seconds>(day.time_since_epoch()).count() +
-                                      local.hour * 3600 + local.minute * 60 + local.second;
+                                      local.m_hour * 3600 + local.m_minute * 60 + local.m_second;
     const std::int64_t utcSeconds = floor<seconds>(microseconds(utcMicroseconds)).count();
     // Offsets are whole minutes (-03:30 too); a leap second read as :59 must not make one of
     // :59:59.
     const auto offsetMinutes =
         static_cast<int>(std::lround(static_cast<double>(localSeconds - utcSeconds) / 60));
-    return {utcMicroseconds, kalvor_tools::FormatInstant(ToLocalInstant(local), 'T') +
-                                 UtcOffsetText(offsetMinutes * 60)};
+    return {utcMicroseconds,
+            kalvor_tools::FormatInstant(local, 'T') + UtcOffsetText(offsetMinutes * 60)};
 }
 
 const char* OutcomeName(DeviceOutcome outcome) {
