@@ -13,15 +13,10 @@
 # the simulator stamps the bytes as a 9600-baud line behind the network would deliver them.
 set -uo pipefail
 here=$(dirname "$(realpath "$0")")
-mode=$1 sync_program=$2 sim_program=$3
-if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
-    exec "$here/../../scripts/sandbox" "$0" "$@"
-fi
-
 # shellcheck source=sync_test_helpers.sh
 source "$here/sync_test_helpers.sh"
+begin_program_test "$@"
 if [[ $mode == wine ]]; then
-    use_wine "$4" "$5"
     kalvor_wine_prefix_ready
     sync=("$KALVOR_WINE" "$sync_program") sim=("$KALVOR_WINE" "$sim_program")
 else

@@ -13,23 +13,15 @@
 # scripts/sandbox, where no real serial device exists.
 set -uo pipefail
 here=$(dirname "$(realpath "$0")")
-mode=$1 sync_program=$2 sim_program=$3
-if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
-    exec "$here/../../scripts/sandbox" "$0" "$@"
-fi
-
 # shellcheck source=sync_test_helpers.sh
 source "$here/sync_test_helpers.sh"
-if [[ $mode == wine ]]; then
-    use_wine "$4" "$5"
-fi
+begin_program_test "$@"
 if ! command -v ser2net >/dev/null; then
     echo "ser2net is not installed (scripts/bootstrap installs it)"
     exit 1
 fi
 
 work=$(mktemp -d /tmp/kalvor-sync-ser2net.XXXXXX)
-links=$work
 pids=() socats=() ser2net_pid=
 cleanup() {
     if [[ $mode == wine ]]; then kalvor_wine_unmap_ports; fi

@@ -13,6 +13,25 @@ use_wine() {
     fi
 }
 
+# wine_in_sandbox ARGS...: a test whose first argument is "wine" runs inside scripts/sandbox,
+# where no real serial device exists: it is started again there, unless it is there already.
+wine_in_sandbox() {
+    if [[ $1 == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
+        exec "$(dirname "${BASH_SOURCE[0]}")/../../scripts/sandbox" "$0" "$@"
+    fi
+}
+
+# begin_program_test native|wine SYNC SIM [WINE-PREFIX ARCH]: what a test of the two programs
+# starts with: sets mode, sync_program and sim_program; under Wine it runs in the sandbox, with
+# the prefix's environment (or ends as skipped where this machine cannot run that Wine).
+begin_program_test() {
+    wine_in_sandbox "$@"
+    mode=$1 sync_program=$2 sim_program=$3
+    if [[ $mode == wine ]]; then
+        use_wine "$4" "$5"
+    fi
+}
+
 passed=0 failed=0
 pass() { passed=$((passed + 1)); }
 # fail DESCRIPTION [FILE...]: one failed check, with the files that show why.
