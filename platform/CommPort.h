@@ -83,6 +83,9 @@ enum class IoStart {
     Completed,      // done at once
     Pending,        // goes on; the record's port event is signalled when it ends
     AlreadyPending, // an event wait of the port was already under way and still is
+    Busy,           // refused, the system counting a wait of the port as under way though none
+                    // of this port's is (one that ended but was reported late): nothing is
+                    // armed; worth trying again shortly
     Failed,         // refused; the system's error tells why
 };
 
@@ -127,7 +130,8 @@ public:
     // it ends (at once when it completed at once).
     IoStart StartEventWait(IoRecord& record);
     // After the port event was signalled: true when port events occurred, false when the wait
-    // ended in failure or with no event (a cancelled wait, a device gone). Ends the wait.
+    // ended in failure or with no event (a cancelled wait, a device gone, a wait the system
+    // signalled but still calls pending). Ends the wait either way.
     bool EventWaitSucceeded(IoRecord& record);
     // Cancels an armed event wait; called by the thread that armed it.
     void CancelEventWait(IoRecord& record);

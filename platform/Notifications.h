@@ -9,8 +9,10 @@
 namespace platform {
 
 // Posts a notification to a window without waiting for it to be handled, so the poster can never
-// be held up by the window's thread. Dropped when the window no longer exists.
-void PostNotification(WindowHandle owner, unsigned message, std::uintptr_t wordParam,
+// be held up by the window's thread. Dropped when the window no longer exists. False when the
+// window exists but its queue would not take the notification (a queue holds at most 10,000 that
+// nobody has taken yet).
+bool PostNotification(WindowHandle owner, unsigned message, std::uintptr_t wordParam,
                       std::intptr_t longParam);
 
 struct Notification {

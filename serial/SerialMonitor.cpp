@@ -7,10 +7,9 @@
 
 namespace {
 
-// How long the monitor leaves the port unwatched after a wake-up from it that held no event (a
-// cancelled or failed event wait, a line that hung up): stop and send still reach it at once,
-// but a port that keeps failing cannot keep it spinning.
-constexpr int kQuietPortPauseMs = 100;
+// How many times in a row the system may refuse a new event wait as "one is under way" before
+// the refusal is reported: a wait it reported late holds it for a moment only.
+constexpr int kBusyRefusalsBeforeReport = 50;
 
 constexpr platform::PortOperation kMonitorOperations[] = {
     platform::PortOperation::EventWait,       platform::PortOperation::Write,
@@ -123,6 +122,7 @@ bool CSerialPort::ArmPortEvent() {
     switch (m_portHandle.StartEventWait(m_ioRecord)) {
     case platform::IoStart::Completed:
         ForgetMonitorFailures(kEventWait, kEventWait);
+        m_busyRefusals = 0;
         if (ReadQueueStatus() == 0) {
             m_portHandle.CancelEventWait(m_ioRecord);
             return false;
@@ -131,7 +131,14 @@ bool CSerialPort::ArmPortEvent() {
     case platform::IoStart::Pending:
     case platform::IoStart::AlreadyPending:
         ForgetMonitorFailures(kEventWait, kEventWait);
+        m_busyRefusals = 0;
         return true;
+    case platform::IoStart::Busy:
+        // Nothing is armed; tried again after the pause. A refusal that lasts is a failure.
+        if (++m_busyRefusals >= kBusyRefusalsBeforeReport) {
+            ReportMonitorFailure(kEventWait);
+        }
+        return false;
     case platform::IoStart::Failed:
         // Not armed, so the port event stays quiet and the wait below hears stop and send only.
         ReportMonitorFailure(kEventWait);
@@ -209,7 +216,9 @@ std::uint32_t CSerialPort::ReadQueueStatus() {
 }
 
 void CSerialPort::Notify(unsigned message, std::uintptr_t wordParam) {
-    platform::PostNotification(m_owner, message, wordParam, m_portNumber);
+    if (!platform::PostNotification(m_owner, message, wordParam, m_portNumber)) {
+        m_lostNotifications.fetch_add(1, std::memory_order_relaxed);
+    }
 }
 
 // A failing line fails the same way on every pass of the monitor. Each operation shows each

@@ -64,6 +64,7 @@ bool CSerialPort::Open(platform::WindowHandle owner, const platform::PortName& p
     m_eventMask = kPortEventMask;
     m_sendCapacity = kSendBufferSize;
     m_shownFailures = {};
+    m_busyRefusals = 0;
 
     const std::string lineDefinition = LineDefinition();
 

@@ -32,6 +32,11 @@ public:
 
     static constexpr std::uint32_t kSendBufferSize = 512;
     static constexpr unsigned kMonitorExitCode = 100;
+    // How long the monitor leaves the port unwatched after a wake-up from it that held no event
+    // (a cancelled or failed event wait, a line that hung up): stop and send still reach it at
+    // once, but a port that keeps failing cannot keep it spinning. Under Wine, whose event waits
+    // on a pseudo-terminal end cancelled within milliseconds, it paces the monitor's waits.
+    static constexpr int kQuietPortPauseMs = 100;
 
     CSerialPort();
     virtual ~CSerialPort();
@@ -64,6 +69,12 @@ public:
     // Why the last Open returned false (absent, in use, no events), for callers that tell it
     // themselves; nothing after an Open that returned true. Open itself reports no absent port.
     const std::optional<platform::PortError>& LastOpenFailure() const { return m_openFailure; }
+
+    // Notifications the owner's queue refused since the port object was made (a queue that
+    // nobody empties fills up); a notification for an owner that is gone is not counted.
+    std::uint64_t LostNotifications() const {
+        return m_lostNotifications.load(std::memory_order_relaxed);
+    }
 
 private:
     // The operations whose failures the monitor reports, as indexes of m_shownFailures.
@@ -117,4 +128,9 @@ private:
     // The error code of each monitor operation's failure already shown since that operation last
     // succeeded; written by the monitor (and cleared by Open while none runs).
     std::array<std::optional<unsigned>, kCount> m_shownFailures;
+    // New event waits refused in a row as "one is under way"; written by the monitor (and
+    // cleared by Open while none runs).
+    int m_busyRefusals = 0;
+    // Written by the monitor, read by any thread.
+    std::atomic<std::uint64_t> m_lostNotifications{0};
 };

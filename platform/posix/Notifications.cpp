@@ -16,6 +16,8 @@ struct NotificationQueue::State {
 
 namespace {
 
+constexpr std::size_t kQueueCapacity = 10000;
+
 // The queues that exist: a notification for any other handle is dropped, as a message for a
 // destroyed window is on Windows.
 struct LiveQueues {
@@ -30,20 +32,25 @@ LiveQueues& Live() {
 
 } // namespace
 
-void PostNotification(WindowHandle owner, unsigned message, std::uintptr_t wordParam,
+bool PostNotification(WindowHandle owner, unsigned message, std::uintptr_t wordParam,
                       std::intptr_t longParam) {
     auto& live = Live();
     // The registry stays locked while the queue is reached, so it cannot be destroyed meanwhile.
     std::lock_guard registry(live.mutex);
     if (live.queues.count(owner) == 0) {
-        return;
+        return true;
     }
     auto* state = static_cast<NotificationQueue::State*>(owner);
     {
         std::lock_guard lock(state->mutex);
+        // As full as a window's queue on Windows, so that a queue nobody empties shows here too.
+        if (state->waiting.size() >= kQueueCapacity) {
+            return false;
+        }
         state->waiting.push_back({message, wordParam, longParam});
     }
     state->arrived.notify_one();
+    return true;
 }
 
 NotificationQueue::NotificationQueue() : m_state(std::make_unique<State>()) {

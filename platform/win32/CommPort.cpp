@@ -1,5 +1,6 @@
 #include "platform/CommPort.h"
 
+#include "platform/win32/EventWaitCalls.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <cstdio>
@@ -43,7 +44,20 @@ bool EndedByTimeout() {
     return ::GetLastError() == ERROR_TIMEOUT;
 }
 
+// How long an event wait that is being ended gets to let go of its record. On Windows a wait
+// ends at once when it is cancelled; on Wine its helper thread gives up at its next look at the
+// port, a millisecond later.
+constexpr DWORD kEndingWaitMs = 1000;
+// The same for a wait that Wine already reported late (see EventWaitSucceeded): its helper
+// thread has normally finished, and the bound only guards against one that has not.
+constexpr DWORD kLateWaitMs = 20;
+
 } // namespace
+
+EventWaitCalls& EventWaitCallsInUse() {
+    static EventWaitCalls calls;
+    return calls;
+}
 
 void LineSettings::EnableRts() {
     Record(*this).fRtsControl = RTS_CONTROL_ENABLE;
@@ -75,6 +89,20 @@ struct CommPort::State {
     std::uint8_t readByte = 0;
     std::vector<std::uint8_t> writing; // the bytes of the write started last
     bool writePending = false;         // that write goes on; FinishWrite waits for it
+
+    // Ends the pending event wait and waits, up to `boundMs`, until it has let go of its record
+    // (its event is signalled). A new event mask ends a wait on Windows, which completes it with
+    // no event, and on Wine, whose helper thread gives up when the mask changes while CancelIo
+    // does not reach it; the cancel is for Windows, where it is the usual way.
+    void EndPendingWait(IoRecord& record, DWORD boundMs) {
+        DWORD mask = 0;
+        if (::GetCommMask(port.Get(), &mask)) {
+            ::SetCommMask(port.Get(), mask);
+        }
+        ::CancelIo(port.Get());
+        ::WaitForSingleObject(EventOf(record), boundMs);
+        pendingWait = nullptr;
+    }
 };
 
 CommPort::CommPort() = default;
@@ -205,7 +233,8 @@ IoStart CommPort::StartEventWait(IoRecord& record) {
     state.eventWait = OVERLAPPED{};
     state.eventWait.hEvent = EventOf(record);
     state.eventsSeen = 0;
-    if (::WaitCommEvent(state.port.Get(), &state.eventsSeen, &state.eventWait)) {
+    if (EventWaitCallsInUse().waitCommEvent(state.port.Get(), &state.eventsSeen,
+                                            &state.eventWait)) {
         // Done at once: the port event is set here, so the wait that follows sees it.
         state.waitCompletedAtOnce = true;
         record.PortEvent().Set();
@@ -215,8 +244,10 @@ IoStart CommPort::StartEventWait(IoRecord& record) {
     case ERROR_IO_PENDING:
         state.pendingWait = &record;
         return IoStart::Pending;
-    case ERROR_INVALID_PARAMETER: // a wait of the port is under way already
-        return IoStart::AlreadyPending;
+    case ERROR_INVALID_PARAMETER:
+        // The system holds a wait of the port as under way, and none of ours is: Wine keeps one
+        // so for a moment after it reported it late. Nothing is armed.
+        return IoStart::Busy;
     default:
         return IoStart::Failed;
     }
@@ -233,7 +264,17 @@ bool CommPort::EventWaitSucceeded(IoRecord& record) {
         succeeded =
             ::GetOverlappedResult(state.port.Get(), &state.eventWait, &unused, FALSE) != FALSE;
         if (!succeeded && ::GetLastError() == ERROR_IO_INCOMPLETE) {
-            return false; // not ended after all: leave it armed
+            // Signalled, yet still pending. On Windows a signalled event means the wait is over,
+            // so this never happens there. Wine 8 ends a pending wait on a helper thread, and
+            // when that thread finishes before WaitCommEvent has returned, WaitCommEvent then
+            // writes "pending" over the result: the record says pending for ever. Keeping such a
+            // wait armed would leave the port unwatched for good; it is taken as ended with no
+            // event, and made sure to be over before the record serves a new wait.
+            record.PortEvent().Reset();
+            state.EndPendingWait(record, kLateWaitMs);
+            state.waitCompletedAtOnce = false;
+            record.PortEvent().Reset();
+            return false;
         }
         state.pendingWait = nullptr;
     } else {
@@ -251,11 +292,7 @@ void CommPort::CancelEventWait(IoRecord& record) {
     }
     State& state = *m_state;
     if (state.pendingWait != nullptr) {
-        // Cancels what this thread started on the port; only the event wait can be pending.
-        ::CancelIo(state.port.Get());
-        DWORD unused = 0;
-        ::GetOverlappedResult(state.port.Get(), &state.eventWait, &unused, TRUE);
-        state.pendingWait = nullptr;
+        state.EndPendingWait(record, kEndingWaitMs);
     }
     state.waitCompletedAtOnce = false;
     record.PortEvent().Reset();

@@ -4,15 +4,19 @@
 
 namespace platform {
 
-void PostNotification(WindowHandle owner, unsigned message, std::uintptr_t wordParam,
+bool PostNotification(WindowHandle owner, unsigned message, std::uintptr_t wordParam,
                       std::intptr_t longParam) {
     HWND window = static_cast<HWND>(owner);
     // Posted, never sent: the poster cannot be held up by the window's thread, even while that
     // thread waits for the poster. A window that is gone gets nothing.
-    if (window != nullptr && ::IsWindow(window)) {
-        ::PostMessageA(window, message, static_cast<WPARAM>(wordParam),
-                       static_cast<LPARAM>(longParam));
+    if (window == nullptr || !::IsWindow(window)) {
+        return true;
     }
+    // Windows refuses a post to a queue that holds 10,000 messages already; a window that went
+    // between the two calls refuses it too, and that is no failure.
+    return ::PostMessageA(window, message, static_cast<WPARAM>(wordParam),
+                          static_cast<LPARAM>(longParam)) != FALSE ||
+           !::IsWindow(window);
 }
 
 struct NotificationQueue::State {

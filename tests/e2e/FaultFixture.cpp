@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 HWND FaultTest::StartOnCom1() {
     const HWND window = Start(ShippedChineseSettings());
@@ -29,6 +30,58 @@ int CountFromEnvironment(const char* name, int standard) {
     const DWORD length = ::GetEnvironmentVariableA(name, text, sizeof text);
     const int count = length > 0 && length < sizeof text ? std::atoi(text) : 0;
     return count > 0 ? count : standard;
+}
+
+PendingWaitCost MeasurePendingWaitCost(int port, int seconds) {
+    char folder[MAX_PATH] = {};
+    char resultFile[MAX_PATH] = {};
+    if (::GetTempPathA(sizeof folder, folder) == 0 ||
+        ::GetTempFileNameA(folder, "kpw", 0, resultFile) == 0) {
+        return {};
+    }
+    const driver::Program program(KALVOR_PENDING_WAITS_EXE, folder,
+                                  std::to_string(port) + " " + std::to_string(seconds) + " \"" +
+                                      resultFile + "\"");
+    PendingWaitCost cost;
+    if (program.Started() && program.WaitForExit(1000 * (seconds + 30)) &&
+        program.ExitCode() == 0) {
+        if (FILE* result = std::fopen(resultFile, "r")) {
+            MemoryTrend trend;
+            long waits = 0;
+            long long bytes = 0;
+            while (std::fscanf(result, "%ld %lld", &waits, &bytes) == 2) {
+                trend.Add(waits, bytes);
+                cost.waits = waits;
+            }
+            std::fclose(result);
+            cost.measured = trend.Samples() >= 2;
+            cost.bytesPerWait = trend.Slope();
+        }
+    }
+    ::DeleteFileA(resultFile);
+    return cost;
+}
+
+double MemoryTrend::Slope() const {
+    std::vector<double> slopes;
+    for (std::size_t i = 0; i < m_samples.size(); ++i) {
+        for (std::size_t j = i + 1; j < m_samples.size(); ++j) {
+            if (m_samples[j].at != m_samples[i].at) {
+                slopes.push_back(static_cast<double>(m_samples[j].bytes - m_samples[i].bytes) /
+                                 (m_samples[j].at - m_samples[i].at));
+            }
+        }
+    }
+    if (slopes.empty()) {
+        return 0;
+    }
+    const auto middle = slopes.begin() + static_cast<std::ptrdiff_t>(slopes.size() / 2);
+    std::nth_element(slopes.begin(), middle, slopes.end());
+    return *middle;
+}
+
+double MemoryTrend::Growth() const {
+    return m_samples.size() < 2 ? 0 : Slope() * (m_samples.back().at - m_samples.front().at);
 }
 
 void PrintFigures(const driver::ProcessFigures& before, const driver::ProcessFigures& after) {

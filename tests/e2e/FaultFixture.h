@@ -28,6 +28,35 @@ protected:
 // `name`; `standard` when it is not set.
 int CountFromEnvironment(const char* name, int standard);
 
+// The trend of a process's memory over time or over a count, robust to the moments when Wine
+// hands back part of a heap for a while: the median of the slopes between every two samples.
+class MemoryTrend {
+public:
+    void Add(double at, long long bytes) { m_samples.push_back({at, bytes}); }
+    std::size_t Samples() const { return m_samples.size(); }
+    // Bytes per unit of `at`; 0 with fewer than two samples.
+    double Slope() const;
+    // The growth the slope gives from the first sample to the last, in bytes.
+    double Growth() const;
+
+private:
+    struct Sample {
+        double at;
+        long long bytes;
+    };
+    std::vector<Sample> m_samples;
+};
+
+// What Wine's own serial emulation keeps of each pending event wait, measured in this run with
+// kalvor-pending-waits on COM port `port` for `seconds`: Wine 8 keeps a few hundred bytes of
+// every one, whichever program makes it. Not `measured` if the program did not run.
+struct PendingWaitCost {
+    bool measured = false;
+    long waits = 0;
+    double bytesPerWait = 0;
+};
+PendingWaitCost MeasurePendingWaitCost(int port, int seconds);
+
 // Prints what the program held before and after a run, as "figures:" lines (scripts/soak shows
 // them): memory, its peak, handles and threads.
 void PrintFigures(const driver::ProcessFigures& before, const driver::ProcessFigures& after);

@@ -252,6 +252,30 @@ TEST(SerialPort, AFloodingDeviceHoldsUpNeitherASendNorTheStop) {
     device.join();
 }
 
+// An owner that takes nothing while the device talks: its queue fills (natively it holds 10,000
+// notifications, as a window's on Windows; Wine sets no limit), and no byte vanishes without a
+// trace: each is offered once the owner takes its notifications again, or counted as lost.
+TEST(SerialPort, ANotificationTheOwnerCouldNotTakeIsCounted) {
+    FarEnd line(kLinePort);
+    Fixture fixture;
+    ASSERT_TRUE(fixture.Open(kLinePort));
+    ASSERT_TRUE(fixture.port.StartMonitor());
+    SettleMonitor(fixture.port, line);
+
+    const Bytes sent(12000, 0x5A);
+    ASSERT_TRUE(line.Write(sent));
+    std::size_t offered = 0;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    for (auto note = fixture.owner.Take(3000); note; note = fixture.owner.Take(1000)) {
+        offered += note->message == WM_PORT_RXCHAR;
+    }
+    const std::uint64_t lost = fixture.port.LostNotifications();
+    EXPECT_GE(offered + lost, sent.size()) << offered << " offered, " << lost << " lost";
+    EXPECT_TRUE(offered == sent.size() || lost > 0);
+    std::cout << "[ figure   ] " << sent.size() << " bytes: " << offered
+              << " offered, notifications lost " << lost << "\n";
+}
+
 TEST(SerialPort, OpensThePortsThatAreThereAndHoldsNoOther) {
     FarEnd line(kLinePort);
     FarEnd highLine(kHighLinePort);

@@ -14,12 +14,16 @@ std::wstring Wide(const std::string& text) {
 
 } // namespace
 
-Program::Program(const std::string& executable, const std::string& directory) {
+Program::Program(const std::string& executable, const std::string& directory,
+                 const std::string& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     const std::wstring application = Wide(executable);
     std::wstring commandLine = L"\"" + Wide(executable) + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + Wide(arguments);
+    }
     const std::wstring folder = Wide(directory);
     if (::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                          nullptr, folder.c_str(), &startup, &started)) {

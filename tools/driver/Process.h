@@ -10,8 +10,10 @@ namespace driver {
 // A program started by the driver. Killed when the object goes if it still runs.
 class Program {
 public:
-    // Starts `executable` with `directory` as its current directory. Check Started().
-    Program(const std::string& executable, const std::string& directory);
+    // Starts `executable` with `directory` as its current directory and `arguments` after its
+    // name on its command line. Check Started().
+    Program(const std::string& executable, const std::string& directory,
+            const std::string& arguments = {});
     Program(Program&&) = default;
     ~Program();
 

@@ -76,18 +76,31 @@ int CountThreads(DWORD processId) {
     return count;
 }
 
+platform::UniqueHandle OpenToRead(DWORD processId) {
+    return platform::UniqueHandle(
+        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+}
+
+bool ReadMemoryCounters(const platform::UniqueHandle& process, PROCESS_MEMORY_COUNTERS& memory) {
+    memory = PROCESS_MEMORY_COUNTERS{};
+    memory.cb = sizeof memory;
+    return process.Valid() && ::GetProcessMemoryInfo(process.Get(), &memory, sizeof memory);
+}
+
 } // namespace
+
+long long ReadPrivateBytes(DWORD processId) {
+    PROCESS_MEMORY_COUNTERS memory;
+    return ReadMemoryCounters(OpenToRead(processId), memory)
+               ? static_cast<long long>(memory.PagefileUsage)
+               : -1;
+}
 
 ProcessFigures ReadProcessFigures(DWORD processId) {
     ProcessFigures figures;
-    const platform::UniqueHandle process(
-        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
-    if (!process.Valid()) {
-        return figures;
-    }
-    PROCESS_MEMORY_COUNTERS memory{};
-    memory.cb = sizeof memory;
-    if (!::GetProcessMemoryInfo(process.Get(), &memory, sizeof memory)) {
+    const platform::UniqueHandle process = OpenToRead(processId);
+    PROCESS_MEMORY_COUNTERS memory;
+    if (!ReadMemoryCounters(process, memory)) {
         return figures;
     }
     figures.read = true;

@@ -17,4 +17,8 @@ struct ProcessFigures {
 
 ProcessFigures ReadProcessFigures(DWORD processId);
 
+// Only the process's private memory in bytes, cheap enough to read every second; -1 when the
+// process could not be asked.
+long long ReadPrivateBytes(DWORD processId);
+
 } // namespace driver
