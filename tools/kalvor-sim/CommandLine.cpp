@@ -80,7 +80,10 @@ of noise, and per end of a sequence. With --json, one object per line; times are
 Network devices add these reports: "listening" (with "address", the device's URL), and, with
 "address" and "arrival": "connected" and "disconnected" (with "detail": the client's address,
 or why), and "line" when an RFC 2217 client set the line ("baud", "data_bits", "settings" in
-words). Every other report of a network device has "address" right after "type".
+words). Every other report of a network device has "address" right after "type". At its end
+it tells how precisely it stamped the lines it read at once: "stamping", with "passes" (that
+read bytes), "longest_pass_us" and "lines_in_longest_pass" (a byte that arrives during a pass is
+stamped by the next).
 
 Exit status: 0 the input ended, N sequences came or it was stopped on the network, 1 the input
 or port could not be read (or a network device could not listen), 2 usage.

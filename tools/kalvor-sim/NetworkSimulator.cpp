@@ -8,6 +8,7 @@
 #include "platform/Socket.h"
 #include "tools/common/PortErrorWords.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -51,7 +52,10 @@ public:
     int Run(std::ostream& errors);
 
 private:
-    void Pass(NetworkClock& clock, bool ready, const LocalInstant& now);
+    // One device's part of a pass: true when its line brought bytes.
+    bool Pass(NetworkClock& clock, bool ready, const LocalInstant& now);
+    // How precisely the lines were stamped, told when the simulator ends.
+    void TellStamping();
     void Accept(NetworkClock& clock, const LocalInstant& now);
     // Reads what the connection brought; false when it ended.
     bool Read(NetworkClock& clock, const LocalInstant& now, bool& received);
@@ -70,6 +74,7 @@ private:
     std::vector<DeviceReport> m_reports;
     platform::SocketWait m_wait;
     LocalInstant m_passStarted; // the clock read when the last wait returned
+    StampingFigures m_stamping;
 };
 
 bool Simulator::Listen(const NetworkDevice& at, std::string& error) {
@@ -191,7 +196,7 @@ bool Simulator::Read(NetworkClock& clock, const LocalInstant& now, bool& receive
     return true;
 }
 
-void Simulator::Pass(NetworkClock& clock, bool ready, const LocalInstant& now) {
+bool Simulator::Pass(NetworkClock& clock, bool ready, const LocalInstant& now) {
     bool received = false;
     if (ready && clock.connectionIndex && m_wait.Readable(*clock.connectionIndex)) {
         Read(clock, now, received);
@@ -212,6 +217,12 @@ void Simulator::Pass(NetworkClock& clock, bool ready, const LocalInstant& now) {
         clock.device.NoteSilence(now, false, m_reports);
     }
     TellReports(clock);
+    return received;
+}
+
+void Simulator::TellStamping() {
+    m_out << StampingLine(m_stamping, m_options.json) << '\n';
+    m_out.flush();
 }
 
 int Simulator::Run(std::ostream& errors) {
@@ -228,9 +239,11 @@ int Simulator::Run(std::ostream& errors) {
             }
         }
         const auto outcome = m_wait.Wait(kQuietWaitMs, interruption);
+        const auto passBegan = std::chrono::steady_clock::now();
         // One reading of the clock for every line of this pass: the bytes arrived before it.
         m_passStarted = m_clock();
         if (outcome == platform::SocketWait::Outcome::Interrupted) {
+            TellStamping();
             return 0;
         }
         if (outcome == platform::SocketWait::Outcome::Failed) {
@@ -239,11 +252,25 @@ int Simulator::Run(std::ostream& errors) {
             return 1;
         }
         const bool ready = outcome == platform::SocketWait::Outcome::Ready;
+        int lines = 0;
         for (const auto& clock : m_clocks) {
-            Pass(*clock, ready, m_passStarted);
+            lines += Pass(*clock, ready, m_passStarted) ? 1 : 0;
         }
         m_out.flush();
+        if (lines > 0) {
+            // Bytes that arrive while a pass reads the others are stamped by the next pass: the
+            // longest pass bounds how late a line can be stamped.
+            const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+                                  std::chrono::steady_clock::now() - passBegan)
+                                  .count();
+            ++m_stamping.passes;
+            if (took > m_stamping.longestPassMicroseconds) {
+                m_stamping.longestPassMicroseconds = took;
+                m_stamping.linesInLongestPass = lines;
+            }
+        }
         if (Finished()) {
+            TellStamping();
             return 0;
         }
     }

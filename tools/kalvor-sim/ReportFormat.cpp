@@ -161,4 +161,22 @@ std::string JsonLine(const NetworkEvent& event) {
     return JsonText(json);
 }
 
+std::string StampingLine(const StampingFigures& figures, bool json) {
+    if (json) {
+        Json line;
+        line["type"] = "stamping";
+        line["passes"] = figures.passes;
+        line["longest_pass_us"] = figures.longestPassMicroseconds;
+        line["lines_in_longest_pass"] = figures.linesInLongestPass;
+        return JsonText(line);
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "stamping: %lld passes read bytes; the longest took %.3f ms for %d lines",
+                  static_cast<long long>(figures.passes),
+                  static_cast<double>(figures.longestPassMicroseconds) / 1000,
+                  figures.linesInLongestPass);
+    return text;
+}
+
 } // namespace kalvor_sim

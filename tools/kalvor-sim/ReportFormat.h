@@ -60,4 +60,15 @@ struct NetworkEvent {
 std::string HumanLine(const NetworkEvent& event);
 std::string JsonLine(const NetworkEvent& event);
 
+// How precisely a simulator of network devices stamped its lines, told when it ends: the passes
+// that read bytes, and the longest of them (from the wait's return to the last line read), which
+// bounds how late a line is stamped. JSON: "type" ("stamping"), "passes", "longest_pass_us",
+// "lines_in_longest_pass".
+struct StampingFigures {
+    std::int64_t passes = 0;
+    std::int64_t longestPassMicroseconds = 0;
+    int linesInLongestPass = 0;
+};
+std::string StampingLine(const StampingFigures& figures, bool json);
+
 } // namespace kalvor_sim
