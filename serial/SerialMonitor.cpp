@@ -185,6 +185,9 @@ void CSerialPort::TransmitPending() {
 // draining then stops, since the bytes it left would only fail again. At most the bytes waiting
 // at its start are read: those that come meanwhile are a port event of their own, and a device
 // that sends faster than one-byte reads can take must not keep the monitor here, deaf to stop.
+// Between two bytes a stop ends the drain and a send request is served: one-byte reads are slow
+// (under Wine on a loaded machine a hundred of them can take longer than the 200 ms between two
+// frames), and a frame not yet begun when the next one is handed over would be lost.
 bool CSerialPort::DrainReceiveQueue() {
     std::uint32_t budget = ReadQueueStatus();
     for (std::uint32_t waiting = budget; waiting > 0 && budget > 0;
@@ -203,6 +206,16 @@ bool CSerialPort::DrainReceiveQueue() {
         }
         if (received) {
             Notify(WM_PORT_RXCHAR, byte);
+        }
+        switch (m_waitList.Pause(0)) {
+        case platform::WakeUp::Stop:
+            return true;
+        case platform::WakeUp::Send:
+            // It empties the input queue too, which ends the drain.
+            TransmitPending();
+            break;
+        default:
+            break;
         }
     }
     return true;
