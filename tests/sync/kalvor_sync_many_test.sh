@@ -3,7 +3,8 @@
 # read by a simulated clock), 24 on the network (one kalvor-sim as 24 TCP devices on loopback),
 # and one address that never answers (a loopback listener whose queue is full). The other 49 must
 # be set complete, valid and aligned to one second, the silent one named with exit status 1, and
-# the whole run be over within the 3 s connect time limit plus one sequence.
+# the whole run be over within the 3 s connect time limit plus one sequence. Then --every with
+# ten silent devices and one that comes back: it is set the moment it answers.
 #
 # usage: kalvor_sync_many_test.sh PATH-TO-kalvor-sync PATH-TO-kalvor-sim PATH-TO-silent_address SLACK-SECONDS
 #
@@ -90,5 +91,48 @@ if ((seconds == 1)); then pass; else fail "all 49 set to the same second ($secon
 if within "$median" 0 $((5 + slack * 10)) && within "$worst" 0 $((50 + slack * 50)); then pass; else
     fail "aligned: median |error| within $((5 + slack * 10)) ms, worst within $((50 + slack * 50)) ms ($median, $worst)" "$work/sequences"
 fi
+
+# --- --every with ten devices that never answer and one that refuses for 5 s, then listens
+# again: the ten are tried together while the clocks are watched, and the eleventh is set the
+# moment it answers, its first frame within 2 s of its return (the silent ones hold up nothing).
+silents=()
+for _ in $(seq 10); do
+    "$silent_program" >"$work/silent$((${#silents[@]} + 1))" &
+    pids+=($!)
+    silents+=("$work/silent$((${#silents[@]} + 1))")
+done
+every=()
+for file in "${silents[@]}"; do
+    until_seen "$file" '^tcp://' 10 || fail "a silent address is made" "$file"
+    every+=(--port "$(head -1 "$file")")
+done
+start_network_sim "$work/gone" 1 --port tcp://127.0.0.1:0 --sequences 1
+returning=$(listening_urls "$work/gone")
+kill $net_sim_pid
+finish $net_sim_pid 10 >/dev/null
+"$sync_program" "${every[@]}" --port "$returning" --every 1h >"$work/every" 2>"$work/every-err" &
+every_pid=$!
+pids+=($every_pid)
+if until_seen "$work/every-err" "${returning//./\\.}: trying it again" 20; then pass; else
+    fail "--every: the refusing device is told" "$work/every-err"
+fi
+sleep 5
+start_network_sim "$work/back" 1 --port "$returning" --line-time --sequences 1
+back=$(now)
+if finish $net_sim_pid $((15 + slack)); then
+    first=$(seconds_between "$back" "$(arrival "$work/back" '"name":"year"')")
+    echo "--every, ten silent devices: the returning one's first frame after $first s"
+    if at_most "$first" "$((2 + slack))"; then pass; else
+        fail "--every: a device back among ten silent ones gets its first frame within $((2 + slack)) s (after $first s)" "$work/back"
+    fi
+else
+    fail "--every: a device back among ten silent ones is set" "$work/back" "$work/every-err"
+fi
+if (($(count_of "$work/every-err" 'no answer from') == 10)) &&
+    (($(count_of "$work/every-err" 'trying it again') == 11)); then pass; else
+    fail "--every: each gone device is told once, and their tries are quiet" "$work/every-err"
+fi
+kill -INT $every_pid
+finish $every_pid 10 >/dev/null
 
 summary

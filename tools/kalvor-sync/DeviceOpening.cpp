@@ -14,81 +14,74 @@ constexpr int kLookUpCheckMs = 10;
 
 } // namespace
 
-DeviceOpening::DeviceOpening(const std::vector<SyncDevice>& devices, const NetworkOptions& network)
-    : m_opened(devices.size()), m_opening(devices.size()),
-      m_limitSeconds(network.connectLimitSeconds),
-      m_deadline(Clock::now() + std::chrono::seconds(network.connectLimitSeconds)) {
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        if (const auto* port = std::get_if<platform::PortName>(&devices[i].address)) {
-            m_opened[i].link = SerialLink::Open(*port, m_opened[i].failure);
-        } else {
-            m_opening[i] = std::make_unique<NetworkLink>(
-                std::get<kalvor_tools::NetworkDevice>(devices[i].address), network.resolve);
-        }
+void DeviceOpening::Add(std::size_t key, const SyncDevice& device) {
+    if (const auto* port = std::get_if<platform::PortName>(&device.address)) {
+        OpenedDevice opened;
+        opened.link = SerialLink::Open(*port, opened.failure);
+        m_ended.emplace_back(key, std::move(opened));
+        return;
     }
+    m_opening.push_back(
+        {key,
+         std::make_unique<NetworkLink>(std::get<kalvor_tools::NetworkDevice>(device.address),
+                                       m_network.resolve),
+         Clock::now() + std::chrono::seconds(m_network.connectLimitSeconds)});
     Settle();
 }
 
-bool DeviceOpening::Done() const {
-    return std::none_of(m_opening.begin(), m_opening.end(),
-                        [](const auto& link) { return link != nullptr; });
-}
-
-// Moves the links that are open or failed to m_opened; at the deadline, all that are left fail.
 void DeviceOpening::Settle() {
-    const bool late = Clock::now() >= m_deadline;
-    for (std::size_t i = 0; i < m_opening.size(); ++i) {
-        auto& link = m_opening[i];
-        if (!link) {
+    const auto now = Clock::now();
+    for (auto it = m_opening.begin(); it != m_opening.end();) {
+        if (now >= it->deadline) {
+            it->link->GiveUp(m_network.connectLimitSeconds);
+        }
+        OpenedDevice opened;
+        switch (it->link->CurrentStage()) {
+        case NetworkLink::Stage::Open:
+            opened.link = std::move(it->link);
+            break;
+        case NetworkLink::Stage::Failed:
+            opened.failure = it->link->Failure();
+            break;
+        default:
+            ++it;
             continue;
         }
-        if (late) {
-            link->GiveUp(m_limitSeconds);
-        }
-        if (link->CurrentStage() == NetworkLink::Stage::Open) {
-            m_opened[i].link = std::move(link);
-        } else if (link->CurrentStage() == NetworkLink::Stage::Failed) {
-            m_opened[i].failure = link->Failure();
-            link.reset();
-        }
+        m_ended.emplace_back(it->key, std::move(opened));
+        it = m_opening.erase(it);
     }
 }
 
-bool DeviceOpening::Advance(int waitMs, const platform::Interruption& interruption) {
+void DeviceOpening::Advance(int waitMs, const platform::Interruption& interruption) {
     Settle();
-    if (Done()) {
-        return true;
+    if (!m_ended.empty() || m_opening.empty()) {
+        return;
     }
-
     m_wait.Clear();
     bool lookingUp = false;
-    for (const auto& link : m_opening) {
-        if (link) {
-            link->Watch(m_wait);
-            lookingUp = lookingUp || link->CurrentStage() == NetworkLink::Stage::LookingUp;
-        }
+    auto nearest = m_opening.front().deadline;
+    for (const Opening& opening : m_opening) {
+        opening.link->Watch(m_wait);
+        lookingUp = lookingUp || opening.link->CurrentStage() == NetworkLink::Stage::LookingUp;
+        nearest = std::min(nearest, opening.deadline);
     }
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now()).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(nearest - Clock::now()).count();
     int slice = static_cast<int>(std::clamp<long long>(left + 1, 0, waitMs));
     if (lookingUp) {
         slice = std::min(slice, kLookUpCheckMs);
     }
-    const auto outcome = m_wait.Wait(slice, interruption);
-    if (outcome == platform::SocketWait::Outcome::Interrupted) {
-        return false;
+    if (m_wait.Wait(slice, interruption) == platform::SocketWait::Outcome::Interrupted) {
+        return;
     }
-    for (const auto& link : m_opening) {
-        if (link) {
-            link->Advance(m_wait);
-        }
+    for (const Opening& opening : m_opening) {
+        opening.link->Advance(m_wait);
     }
     Settle();
-    return Done();
 }
 
-std::vector<OpenedDevice> DeviceOpening::Take() {
-    return std::move(m_opened);
+std::vector<std::pair<std::size_t, OpenedDevice>> DeviceOpening::TakeEnded() {
+    return std::exchange(m_ended, {});
 }
 
 } // namespace kalvor_sync

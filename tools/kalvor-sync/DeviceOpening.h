@@ -9,6 +9,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kalvor_sync {
@@ -26,32 +27,43 @@ struct OpenedDevice {
     std::string failure;              // in words that name the device
 };
 
-// Opens many devices at once, within one time limit: serial ports at once, one after the
-// other, as they open without waiting; network devices all together, each look-up, connection
-// and negotiation running beside the others, so that ten silent devices cost one time limit,
-// not ten. The caller drives it with Advance(), and may do other things between the calls.
+// Opens many devices at once, each within the connect time limit from when it was added: serial
+// ports at once, as they open without waiting; network devices all together, each look-up,
+// connection and negotiation running beside the others, so that ten silent devices cost one time
+// limit, not ten. Devices may join while others are still being opened. The caller drives it
+// with Advance(), and may do other things between the calls (--every watches the clocks).
 class DeviceOpening {
 public:
-    DeviceOpening(const std::vector<SyncDevice>& devices, const NetworkOptions& network);
+    explicit DeviceOpening(const NetworkOptions& network) : m_network(network) {}
 
-    // Waits up to `waitMs` for the opening to move on; true once every device is open or
-    // failed. Returns early when the user asks to stop (interruption.Requested() tells).
-    bool Advance(int waitMs, const platform::Interruption& interruption);
-    bool Done() const;
+    // Starts opening `device`, which the caller knows as `key`.
+    void Add(std::size_t key, const SyncDevice& device);
 
-    // One per device, in the order given; call once Done().
-    std::vector<OpenedDevice> Take();
+    // Waits up to `waitMs`, returning as soon as some device's opening ended, when none is still
+    // under way, or when the user asks to stop (interruption.Requested() tells).
+    void Advance(int waitMs, const platform::Interruption& interruption);
+    // True while some device is still being opened.
+    bool Pending() const { return !m_opening.empty(); }
+
+    // The devices whose opening ended since the last call, open or failed, with their keys.
+    std::vector<std::pair<std::size_t, OpenedDevice>> TakeEnded();
 
 private:
     using Clock = std::chrono::steady_clock;
 
+    // A network device under way, and when it must be open.
+    struct Opening {
+        std::size_t key;
+        std::unique_ptr<NetworkLink> link;
+        Clock::time_point deadline;
+    };
+
+    // Moves the openings that ended to m_ended; those past their deadline fail.
     void Settle();
 
-    std::vector<OpenedDevice> m_opened;
-    // The network devices still opening, at their device's index; null for the others.
-    std::vector<std::unique_ptr<NetworkLink>> m_opening;
-    const int m_limitSeconds;
-    const Clock::time_point m_deadline;
+    const NetworkOptions m_network;
+    std::vector<Opening> m_opening;
+    std::vector<std::pair<std::size_t, OpenedDevice>> m_ended;
     platform::SocketWait m_wait;
 };
 

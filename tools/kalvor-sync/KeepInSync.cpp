@@ -3,12 +3,11 @@
 #include "ClockChange.h"
 #include "CommandLine.h"
 
-#include <algorithm>
-#include <chrono>
-
 namespace kalvor_sync {
 
 namespace {
+
+constexpr std::int64_t kRetryMicroseconds = KeepInSync::kPortRetryMilliseconds * 1000;
 
 std::vector<SyncDevice> Pick(const std::vector<SyncDevice>& devices,
                              const std::vector<std::size_t>& chosen) {
@@ -37,6 +36,7 @@ std::optional<int> KeepInSync::Sequence(const Chosen& chosen, std::vector<Opened
 }
 
 void KeepInSync::Tell(const Chosen& chosen, const SequenceResult& result) {
+    const std::int64_t now = platform::ReadClocks().monotonicMicroseconds;
     for (std::size_t k = 0; k < result.ports.size(); ++k) {
         const std::size_t i = chosen[k];
         const PortResult& port = result.ports[k];
@@ -45,7 +45,10 @@ void KeepInSync::Tell(const Chosen& chosen, const SequenceResult& result) {
                 m_log.Error(m_devices[i].Label() + " is back");
             }
             m_failing[i] = false;
-        } else if (!m_failing[i]) {
+            continue;
+        }
+        m_nextTry[i] = now + kRetryMicroseconds;
+        if (!m_failing[i]) {
             // Once when it goes; the tries while it is gone are quiet.
             for (const std::string& error : port.errors) {
                 m_log.Error(error);
@@ -57,65 +60,70 @@ void KeepInSync::Tell(const Chosen& chosen, const SequenceResult& result) {
     }
 }
 
-void KeepInSync::StartTry() {
-    if (m_try) {
-        return;
-    }
-    m_tried.clear();
-    for (std::size_t i = 0; i < m_devices.size(); ++i) {
-        if (m_failing[i]) {
-            m_tried.push_back(i);
-        }
-    }
-    if (!m_tried.empty()) {
-        m_try = std::make_unique<DeviceOpening>(Pick(m_devices, m_tried), m_run.Network());
-    }
-}
-
 bool KeepInSync::Wait(int milliseconds) {
-    if (!m_try) {
+    if (!m_tries.Pending()) {
         return m_interruption.WaitFor(milliseconds);
     }
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              end - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0 || m_try->Advance(static_cast<int>(left), m_interruption)) {
-            break;
-        }
-        if (m_interruption.Requested()) {
-            return true;
-        }
-    }
+    m_tries.Advance(milliseconds, m_interruption);
     return m_interruption.Requested();
 }
 
-int KeepInSync::Run() {
-    Chosen all(m_devices.size());
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        all[i] = i;
+std::optional<int> KeepInSync::Retry(std::int64_t now, bool& setSome) {
+    // The tries that ended: the devices that answered are set together, at once.
+    Chosen back;
+    std::vector<OpenedDevice> opened;
+    for (auto& [i, device] : m_tries.TakeEnded()) {
+        m_trying[i] = false;
+        if (device.link) {
+            back.push_back(i);
+            opened.push_back(std::move(device));
+        } else {
+            m_nextTry[i] = now + kRetryMicroseconds; // still gone: quietly, again later
+        }
     }
+    setSome = !back.empty();
+    if (setSome) {
+        if (const std::optional<int> end = Sequence(back, std::move(opened), "port back")) {
+            return end;
+        }
+        now = platform::ReadClocks().monotonicMicroseconds;
+    }
+    for (std::size_t i = 0; i < m_devices.size(); ++i) {
+        if (m_failing[i] && !m_trying[i] && now >= m_nextTry[i]) {
+            m_trying[i] = true;
+            m_tries.Add(i, m_devices[i]);
+        }
+    }
+    return std::nullopt;
+}
+
+int KeepInSync::Run() {
     // The period is kept on the monotonic clock, so that steps of the wall clock move nothing.
     platform::ClockReadings last = platform::ReadClocks();
     std::int64_t nextRun = last.monotonicMicroseconds;
-    std::int64_t nextRetry = last.monotonicMicroseconds;
     bool runAll = true;
     std::string reason;
     for (;;) {
         if (runAll) {
             runAll = false;
-            // A run of all devices tries the failed ones too.
-            m_try.reset();
-            if (const std::optional<int> end = Sequence(all, {}, reason)) {
-                return *end;
+            // The devices that are gone are left to their tries, so that one that never answers
+            // does not hold up the others by its connect time limit.
+            Chosen answering;
+            for (std::size_t i = 0; i < m_devices.size(); ++i) {
+                if (!m_failing[i]) {
+                    answering.push_back(i);
+                }
+            }
+            if (!answering.empty()) {
+                if (const std::optional<int> end = Sequence(answering, {}, reason)) {
+                    return *end;
+                }
             }
             last = platform::ReadClocks();
             // Runs longer than the period skip the runs they overlap.
             while (nextRun <= last.monotonicMicroseconds) {
                 nextRun += m_periodMicroseconds;
             }
-            nextRetry = last.monotonicMicroseconds + kPortRetryMilliseconds * 1000;
         }
 
         if (Wait(kClockLookMilliseconds)) {
@@ -134,28 +142,13 @@ int KeepInSync::Run() {
             runAll = true;
             continue;
         }
-        if (m_try && m_try->Done()) {
-            // The devices that answered are set at once; the others stay failed, quietly.
-            std::vector<OpenedDevice> opened = m_try->Take();
-            m_try.reset();
-            Chosen back;
-            std::vector<OpenedDevice> backOpened;
-            for (std::size_t k = 0; k < opened.size(); ++k) {
-                if (opened[k].link) {
-                    back.push_back(m_tried[k]);
-                    backOpened.push_back(std::move(opened[k]));
-                }
-            }
-            if (!back.empty()) {
-                if (const std::optional<int> end =
-                        Sequence(back, std::move(backOpened), "port back")) {
-                    return *end;
-                }
-            }
+        bool setSome = false;
+        if (const std::optional<int> end = Retry(now.monotonicMicroseconds, setSome)) {
+            return *end;
+        }
+        if (setSome) {
+            // The sequence's own time is no pause of the computer.
             last = platform::ReadClocks();
-            nextRetry = last.monotonicMicroseconds + kPortRetryMilliseconds * 1000;
-        } else if (!m_try && now.monotonicMicroseconds >= nextRetry) {
-            StartTry();
         }
     }
 }

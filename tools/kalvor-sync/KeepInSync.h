@@ -5,7 +5,6 @@
 #include "SequenceRun.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -14,9 +13,12 @@ namespace kalvor_sync {
 // --every: sets the devices every period, from now until the user asks to stop, and between
 // periods sets them again when the computer's clock steps, when the local time's offset from UTC
 // changes, and (those devices alone) when devices that failed are back. The clocks are looked at
-// every quarter of a second. Devices that failed are tried every half second, all in one try:
-// its connections run while the clocks are watched, and the devices that answer are set in one
-// sequence. A few cheap calls, so the watch costs next to nothing while it waits.
+// every quarter of a second. A device that failed is tried again half a second after its last
+// try ended, on a fresh connection; the devices due together are tried together, their
+// connections running at the same time and while the clocks are watched, and each is set the
+// moment it answers. The other runs leave the failed devices to their tries, so that a device
+// that never answers delays nobody. A few cheap calls, so the watch costs next to nothing while
+// it waits.
 class KeepInSync {
 public:
     static constexpr int kClockLookMilliseconds = 250;
@@ -27,7 +29,8 @@ public:
                const platform::Interruption& interruption)
         : m_run(run), m_check(check), m_devices(std::move(devices)),
           m_periodMicroseconds(periodMicroseconds), m_log(log), m_interruption(interruption),
-          m_failing(m_devices.size(), false) {}
+          m_failing(m_devices.size(), false), m_trying(m_devices.size(), false),
+          m_nextTry(m_devices.size(), 0), m_tries(run.Network()) {}
 
     // The exit status: 0 when stopped between sequences, 130 when stopped during one, 4 when
     // --require-synced refused a sequence.
@@ -37,18 +40,19 @@ private:
     // The devices of one sequence: indexes into m_devices.
     using Chosen = std::vector<std::size_t>;
 
-    // One sequence on the devices chosen, opened here (`opened` empty) or by a try, for `reason`
-    // (empty for the periodic runs). The exit status when the run must end here (Ctrl-C, a
-    // refusal), nothing when it goes on.
+    // One sequence on the devices chosen, opened here (`opened` empty) or by their tries, for
+    // `reason` (empty for the periodic runs). The exit status when the run must end here
+    // (Ctrl-C, a refusal), nothing when it goes on.
     std::optional<int> Sequence(const Chosen& chosen, std::vector<OpenedDevice> opened,
                                 const std::string& reason);
     // Tells what became of each chosen device: a device that goes once, and its return once.
     void Tell(const Chosen& chosen, const SequenceResult& result);
-    // Waits up to `milliseconds`, moving the try of the failed devices on meanwhile, if one runs;
-    // true once the user asked to stop.
+    // Waits up to `milliseconds` (less when a try ends), moving the tries on meanwhile; true once
+    // the user asked to stop.
     bool Wait(int milliseconds);
-    // Starts a try of every device that failed, unless one runs.
-    void StartTry();
+    // Sets the devices whose tries found them back (`setSome` tells whether any), and starts a
+    // try of each failed device that is due. The exit status when the run must end here.
+    std::optional<int> Retry(std::int64_t now, bool& setSome);
 
     SequenceRun& m_run;
     ClockCheck& m_check;
@@ -56,10 +60,12 @@ private:
     const std::int64_t m_periodMicroseconds;
     SyncLog& m_log;
     const platform::Interruption& m_interruption;
-    std::vector<bool> m_failing; // per device: its last sequence failed, and that was told
-    // The try of the devices that failed, while it runs, and which devices it opens.
-    std::unique_ptr<DeviceOpening> m_try;
-    Chosen m_tried;
+    // Per device: its last sequence or try failed, and that was told; a try of it is under way;
+    // when the next try is due (monotonic microseconds). Written by this object's thread only.
+    std::vector<bool> m_failing;
+    std::vector<bool> m_trying;
+    std::vector<std::int64_t> m_nextTry;
+    DeviceOpening m_tries; // the tries under way
 };
 
 } // namespace kalvor_sync

@@ -28,8 +28,18 @@ struct Step {
 
 SequenceResult SequenceRun::Once(const std::vector<SyncDevice>& devices,
                                  const std::string& reason) {
-    DeviceOpening opening(devices, m_network);
-    while (!opening.Advance(kOpeningStepMs, m_interruption)) {
+    DeviceOpening opening(m_network);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        opening.Add(i, devices[i]);
+    }
+    std::vector<OpenedDevice> opened(devices.size());
+    for (;;) {
+        for (auto& [key, device] : opening.TakeEnded()) {
+            opened[key] = std::move(device);
+        }
+        if (!opening.Pending()) {
+            return Send(std::move(opened), devices, reason);
+        }
         if (m_interruption.Requested()) {
             m_log.Error("interrupted before the devices were reached");
             SequenceResult result;
@@ -37,8 +47,8 @@ SequenceResult SequenceRun::Once(const std::vector<SyncDevice>& devices,
             result.ports.assign(devices.size(), PortResult{PortOutcome::NotOpened, {}});
             return result;
         }
+        opening.Advance(kOpeningStepMs, m_interruption);
     }
-    return Send(opening.Take(), devices, reason);
 }
 
 SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
