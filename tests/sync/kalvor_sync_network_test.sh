@@ -99,18 +99,7 @@ pids+=($every_pid)
 if until_seen "$work/every-err" "trying it again every" 20; then pass; else
     fail "--every: a device that refuses is told once" "$work/every-err"
 fi
-sleep 5
-start_network_sim "$work/back" 1 --port "tcp://127.0.0.1:$port" --line-time --sequences 1
-back=$(now)
-if finish $net_sim_pid 15; then
-    first=$(seconds_between "$back" "$(arrival "$work/back" '"name":"year"')")
-    echo "device back: first frame after $first s"
-    if at_most "$first" 2.0; then pass; else
-        fail "--every: the device that listens again gets its first frame within 2 s (after $first s)" "$work/back"
-    fi
-else
-    fail "--every: the device that listens again is set" "$work/back" "$work/every-err"
-fi
+listens_again "tcp://127.0.0.1:$port" "$work/back" 2.0 "--every, a device back"
 if until_seen "$work/every" '\(port back\)$' 5 && until_seen "$work/every-err" "is back$" 5 &&
     (($(count_of "$work/every-err" "cannot connect") == 1)); then pass; else
     fail "--every: one line when the device goes, one when it is back, the retries quiet" "$work/every" "$work/every-err"

@@ -103,6 +103,23 @@ start_network_sim() {
         sleep 0.05
     done
 }
+# listens_again URL OUT SECONDS WHAT: 5 s from now kalvor-sim listens on URL again (its lines
+# in OUT), and passes when the device it is gets its first frame within SECONDS of that.
+listens_again() {
+    local url=$1 out=$2 limit=$3 what=$4 back first
+    sleep 5
+    start_network_sim "$out" 1 --port "$url" --line-time --sequences 1 || return
+    back=$(now)
+    if finish $net_sim_pid 20 >/dev/null; then
+        first=$(seconds_between "$back" "$(arrival "$out" '"name":"year"')")
+        echo "$what: first frame after $first s"
+        if at_most "$first" "$limit"; then pass; else
+            fail "$what: the device that listens again gets its first frame within $limit s (after $first s)" "$out"
+        fi
+    else
+        fail "$what: the device that listens again is set" "$out"
+    fi
+}
 # listening_urls FILE: the URLs of the devices a network simulator listens as, one per line.
 listening_urls() {
     tr -d '\r' <"$1" | grep '"type":"listening"' | sed -E 's/.*"address":"([^"]+)".*/\1/'
