@@ -67,7 +67,10 @@ mapfile -t errors < <(device_errors "$work/seventy")
 seconds=$(tr -d '\r' <"$work/seventy" | grep '"complete":true' | sed -E 's/.*"device":"([^.]+)\..*/\1/' | sort -u | wc -l)
 worst=$(printf '%s\n' "${errors[@]}" | awk '{ a = $1 < 0 ? -$1 : $1; if (a > w) w = a } END { print w + 0 }')
 echo "seventy devices: ${#errors[@]} set, worst |error| $worst ms"
-if [[ $status == 0 && ${#errors[@]} == 70 && $seconds == 1 ]] && ((worst <= 50)); then pass; else
+# Under Wine the simulator too runs there, and stamps seventy lines less promptly.
+bound=50
+[[ $mode == wine ]] && bound=100
+if [[ $status == 0 && ${#errors[@]} == 70 && $seconds == 1 ]] && ((worst <= bound)); then pass; else
     fail "seventy devices: all set in one run to one second (status $status, ${#errors[@]} set, $seconds seconds, worst $worst ms)" "$err"
 fi
 

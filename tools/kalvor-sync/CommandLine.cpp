@@ -94,9 +94,9 @@ instant.
 By default the sequence is aligned: it waits until the seconds frame's last byte will reach the
 device at the top of a second (allowing 4.17 ms for its 4 bytes on the line) and carries that
 second, so the device's clock starts its second with the computer's. Several devices (--port
-given more than once, or a device list) all get the same sequence at the same instant, written
-to all of them from one thread; a device that fails or does not answer is told and does not hold
-up the others.
+given more than once, or a device list) all get the same sequence at the same instant, each frame
+started on all of them before any is waited for (beyond 64 devices by a thread per processor); a
+device that fails or does not answer is told and does not hold up the others.
 
 A device on the network is reached over TCP, by a URL:
   tcp://HOST:PORT      raw TCP: the bytes go as they are (an Ethernet clock, or a device

@@ -9,7 +9,7 @@ namespace kalvor_sync {
 // One device, reached for one sequence. This is the seam between the sequence, which only paces
 // frames, and the way each kind of device is reached: a serial line (SerialLink.h), a raw TCP
 // connection or an RFC 2217 session (NetworkLink.h). Whatever the kind, a frame is handed over
-// without waiting, so that one thread starts it on every device at the same instant. Failures are
+// without waiting, so that a thread starts it on many devices at the same instant. Failures are
 // told in words that name the device. Destroying a link lets the device go, after its last frame.
 class DeviceLink {
 public:

@@ -1,6 +1,7 @@
 #include "SequenceRun.h"
 
 #include "ComputerClock.h"
+#include "FrameWriters.h"
 #include "timeset/SequencePlan.h"
 #include "tools/common/InstantText.h"
 #include "tools/common/PortErrorWords.h"
@@ -106,10 +107,26 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
     std::stable_sort(steps.begin(), steps.end(),
                      [](const Step& a, const Step& b) { return a.at < b.at; });
 
+    std::size_t open = 0;
+    for (const auto& link : links) {
+        open += link ? 1 : 0;
+    }
+    FrameWriters writers(open, m_timer, m_interruption);
+    std::vector<FrameTarget> targets;
+    std::vector<std::size_t> targetDevices;
     for (std::size_t s = 0; s < steps.size(); ++s) {
         const Step& step = steps[s];
         const TimeFrame& frame = plans.at(step.latency).m_frames[step.index];
-        switch (m_timer.WaitUntil(step.at, m_interruption)) {
+        targets.clear();
+        targetDevices.clear();
+        for (std::size_t i = 0; i < links.size(); ++i) {
+            if (links[i] && devices[i].latencyMicroseconds == step.latency) {
+                targets.push_back({links[i].get(), false, {}});
+                targetDevices.push_back(i);
+            }
+        }
+        // Every device gets the frame at its instant, started on all before any is waited for.
+        switch (writers.Write(step.at, frame, targets)) {
         case platform::DeadlineWait::Reached:
             break;
         case platform::DeadlineWait::Interrupted:
@@ -129,30 +146,16 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
             return result;
         }
         }
-        // The frame starts on every device of the step before any is waited for, so that all
-        // get it at the same instant.
-        const auto started = std::chrono::steady_clock::now();
-        std::vector<std::size_t> written;
-        std::string error;
-        for (std::size_t i = 0; i < links.size(); ++i) {
-            if (links[i] && devices[i].latencyMicroseconds == step.latency) {
-                if (links[i]->StartFrame(frame, error)) {
-                    written.push_back(i);
-                } else {
-                    fail(i, PortOutcome::SendFailed, error);
-                }
+        std::size_t written = 0;
+        for (std::size_t k = 0; k < targets.size(); ++k) {
+            if (targets[k].written) {
+                ++written;
+            } else {
+                fail(targetDevices[k], PortOutcome::SendFailed, targets[k].error);
             }
         }
-        for (const std::size_t i : written) {
-            if (links[i] && !links[i]->FinishFrame(error)) {
-                fail(i, PortOutcome::SendFailed, error);
-            }
-        }
-        const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
-                              std::chrono::steady_clock::now() - started)
-                              .count();
         m_log.Frame(ComputerLocalTime(platform::SystemClockMicroseconds()), step.index, frame,
-                    written.size(), took);
+                    written, writers.LastWriteMicroseconds());
         if (s + 1 < steps.size()) {
             for (const auto& link : links) {
                 if (link) {

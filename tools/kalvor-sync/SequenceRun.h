@@ -28,7 +28,7 @@ struct SequenceResult {
 
 // One sequence on one or several devices at once, start to end: opens them (all at once, within
 // the network's connect time limit), plans the sequence, writes each frame to every device at its
-// instant from this one thread, and lets them go again, so that they are free between runs. Each
+// instant (FrameWriters.h), and lets them go again, so that they are free between runs. Each
 // device's seconds frame reaches its line at the same top of a second (less its own latency); a
 // device that fails is dropped from the rest of the sequence and does not hold up the others.
 // Each device set is told on the log; failures are returned for the caller to tell. The end of

@@ -9,8 +9,9 @@
 namespace kalvor_sync {
 
 // A device on a serial line, written through the platform's port directly rather than through a
-// port's monitor thread: one thread then writes every device at the instant, with no thread to
-// wake per device in between (with a monitor each, 250 lines took some 10 ms to all be written).
+// port's monitor thread: the frame's writer starts it on every device at the instant, with no
+// thread to wake per device in between (with a monitor each, 250 lines took some 10 ms to all
+// be written).
 // Nothing the device sends is read; the line's input queue is emptied when it opens.
 class SerialLink final : public DeviceLink {
 public:
