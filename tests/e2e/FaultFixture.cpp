@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 HWND FaultTest::StartOnCom1() {
@@ -32,33 +35,55 @@ int CountFromEnvironment(const char* name, int standard) {
     return count > 0 ? count : standard;
 }
 
-PendingWaitCost MeasurePendingWaitCost(int port, int seconds) {
+WineSerialBaseline::WineSerialBaseline(const char* mode, int port, int seconds)
+    : m_seconds(seconds) {
     char folder[MAX_PATH] = {};
     char resultFile[MAX_PATH] = {};
     if (::GetTempPathA(sizeof folder, folder) == 0 ||
-        ::GetTempFileNameA(folder, "kpw", 0, resultFile) == 0) {
-        return {};
+        ::GetTempFileNameA(folder, "kwb", 0, resultFile) == 0) {
+        return;
     }
-    const driver::Program program(KALVOR_PENDING_WAITS_EXE, folder,
-                                  std::to_string(port) + " " + std::to_string(seconds) + " \"" +
-                                      resultFile + "\"");
+    m_resultFile = resultFile;
+    m_program = std::make_unique<driver::Program>(KALVOR_WINE_SERIAL_BASELINE_EXE, folder,
+                                                  std::string(mode) + " " + std::to_string(port) +
+                                                      " " + std::to_string(seconds) + " \"" +
+                                                      m_resultFile + "\"");
+}
+
+WineSerialBaseline::~WineSerialBaseline() {
+    m_program.reset();
+    if (!m_resultFile.empty()) {
+        ::DeleteFileA(m_resultFile.c_str());
+    }
+}
+
+std::vector<std::vector<double>> WineSerialBaseline::Readings() {
+    std::vector<std::vector<double>> readings;
+    if (!m_program || !m_program->Started() || !m_program->WaitForExit(1000 * (m_seconds + 30)) ||
+        m_program->ExitCode() != 0) {
+        return readings;
+    }
+    std::ifstream result(m_resultFile);
+    for (std::string line; std::getline(result, line);) {
+        std::istringstream numbers(line);
+        readings.emplace_back(std::istream_iterator<double>(numbers),
+                              std::istream_iterator<double>());
+    }
+    return readings;
+}
+
+PendingWaitCost MeasurePendingWaitCost(int port, int seconds) {
+    WineSerialBaseline baseline("waits", port, seconds);
     PendingWaitCost cost;
-    if (program.Started() && program.WaitForExit(1000 * (seconds + 30)) &&
-        program.ExitCode() == 0) {
-        if (FILE* result = std::fopen(resultFile, "r")) {
-            MemoryTrend trend;
-            long waits = 0;
-            long long bytes = 0;
-            while (std::fscanf(result, "%ld %lld", &waits, &bytes) == 2) {
-                trend.Add(waits, bytes);
-                cost.waits = waits;
-            }
-            std::fclose(result);
-            cost.measured = trend.Samples() >= 2;
-            cost.bytesPerWait = trend.Slope();
+    MemoryTrend trend;
+    for (const std::vector<double>& reading : baseline.Readings()) {
+        if (reading.size() == 2) {
+            trend.Add(reading[0], static_cast<long long>(reading[1]));
+            cost.waits = static_cast<long>(reading[0]);
         }
     }
-    ::DeleteFileA(resultFile);
+    cost.measured = trend.Samples() >= 2;
+    cost.bytesPerWait = trend.Slope();
     return cost;
 }
 

@@ -4,6 +4,7 @@
 #include "ProgramFixture.h"
 #include "tools/driver/ProcessFigures.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,9 +48,28 @@ private:
     std::vector<Sample> m_samples;
 };
 
-// What Wine's own serial emulation keeps of each pending event wait, measured in this run with
-// kalvor-pending-waits on COM port `port` for `seconds`: Wine 8 keeps a few hundred bytes of
-// every one, whichever program makes it. Not `measured` if the program did not run.
+// kalvor-wine-serial-baseline (wine_serial_baseline.cpp) at work on COM port `port` for
+// `seconds`, in the background: what Wine's own serial emulation costs a program in memory,
+// apart from that program's code.
+class WineSerialBaseline {
+public:
+    // `mode` is "waits" or "reads".
+    WineSerialBaseline(const char* mode, int port, int seconds);
+    ~WineSerialBaseline();
+    WineSerialBaseline(const WineSerialBaseline&) = delete;
+    WineSerialBaseline& operator=(const WineSerialBaseline&) = delete;
+
+    // Waits until the program has ended; the numbers of each line it wrote, none if it failed.
+    std::vector<std::vector<double>> Readings();
+
+private:
+    int m_seconds;
+    std::string m_resultFile;
+    std::unique_ptr<driver::Program> m_program;
+};
+
+// What Wine 8 keeps of each pending event wait, whichever program makes it, measured in this run
+// by the baseline's waits for `seconds`. Not `measured` if the program did not run.
 struct PendingWaitCost {
     bool measured = false;
     long waits = 0;

@@ -15,12 +15,36 @@ namespace {
 constexpr int kBytesPerSecond = 960; // 9600 baud, 10 bits a byte
 constexpr DWORD kClickEveryMs = 5000;
 constexpr std::size_t kFramesPerSequence = 7;
-// The port on which kalvor-pending-waits measures what Wine keeps of a pending event wait.
+// The port on which kalvor-wine-serial-baseline measures what Wine's serial emulation costs.
 constexpr int kBaselinePort = 2;
 // What the program's own memory may grow by, beyond Wine's share: heaps and message queues
 // settling. A leak of a byte per byte received (960 bytes a second) breaks it in the ten minutes
 // of scripts/soak.
 constexpr double kOurGrowthBound = 256 * 1024;
+
+// Wine's share of the window's growth: what the baseline that read the same chatter grew by in
+// as long, and what the pending waits that the window made more or fewer than it cost.
+struct WineShare {
+    double baselineGrowth = 0; // bytes, over the window's measured span
+    double baselineWaits = 0;  // over the same span
+    double bytes = 0;
+};
+WineShare BaselineOver(const std::vector<std::vector<double>>& readings, double spanMs) {
+    MemoryTrend memory;
+    WineShare share;
+    for (const std::vector<double>& reading : readings) {
+        if (reading.size() == 4) {
+            memory.Add(reading[0], static_cast<long long>(reading[3]));
+        }
+    }
+    if (readings.size() >= 2 && readings.back().size() == 4 && readings.back()[0] > 0) {
+        const double scale = spanMs / readings.back()[0];
+        share.baselineGrowth = memory.Slope() * spanMs;
+        share.baselineWaits = readings.back()[1] * scale;
+        share.bytes = readings.back()[2] * scale;
+    }
+    return share;
+}
 
 } // namespace
 
@@ -29,12 +53,16 @@ TEST_F(FaultTest, DeviceChatterAtFullRateLosesNoFrameAndStopsNoClock) {
     const int chatterSeconds = CountFromEnvironment("KALVOR_CHATTER_SECONDS", 30);
     const DWORD chatterMs = 1000 * chatterSeconds;
 
-    // Wine 8 keeps a few hundred bytes of every pending event wait, whichever program makes it:
-    // what one costs is measured here, on this architecture, by a program that makes pending
-    // waits and nothing else, and how many the window makes is counted while it runs.
+    // Wine 8 keeps a few hundred bytes of every pending event wait, whichever program makes it,
+    // and a little of every one-byte read. What a wait costs is measured first, on this
+    // architecture, by a program that makes pending waits and nothing else; then a program that
+    // reads the port as the monitor does is given the same chatter as the window, and the
+    // window's pending waits are counted while it runs.
     const PendingWaitCost wine =
         MeasurePendingWaitCost(kBaselinePort, std::max(5, chatterSeconds / 30));
-    ASSERT_TRUE(wine.measured) << "kalvor-pending-waits did not measure";
+    ASSERT_TRUE(wine.measured) << "the baseline did not measure its waits";
+    serial_test::FarEnd baselineLine(kBaselinePort);
+    WineSerialBaseline baseline("reads", kBaselinePort, chatterSeconds + 2);
 
     DeviceOnLine device(1);
     const HWND window = StartOnCom1();
@@ -67,6 +95,7 @@ TEST_F(FaultTest, DeviceChatterAtFullRateLosesNoFrameAndStopsNoClock) {
         }
         if (!chatter.empty()) {
             ASSERT_TRUE(device.Send(chatter));
+            ASSERT_TRUE(baselineLine.Write(chatter));
             sent += chatter.size();
         }
         if (elapsed >= 1000 + clicks.size() * kClickEveryMs && elapsed < chatterMs - 3000) {
@@ -99,11 +128,15 @@ TEST_F(FaultTest, DeviceChatterAtFullRateLosesNoFrameAndStopsNoClock) {
     std::printf("figures: %zu bytes of chatter in %u ms; %zu sequences sent, %zu received intact\n",
                 sent, static_cast<unsigned>(::GetTickCount() - start), clicks.size(), intact);
     PrintFigures(before, after);
-    const double winesShare = std::max(0.0, wine.bytesPerWait) * waits;
+    const WineShare reader = BaselineOver(baseline.Readings(), ::GetTickCount() - start);
+    const double winesShare =
+        std::max(0.0, reader.baselineGrowth + wine.bytesPerWait * (waits - reader.baselineWaits));
     std::printf("figures: Wine keeps %.0f bytes of a pending wait (trend of %ld waits); the "
-                "program made %ld, Wine's share %.0f KB; the program's trend %+.0f KB over %zu "
+                "baseline reader made %.0f and read %.0f bytes, growing %+.0f KB; the program "
+                "made %ld waits: Wine's share %.0f KB; the program's trend %+.0f KB over %zu "
                 "readings; bound %.0f KB\n",
-                wine.bytesPerWait, wine.waits, waits, winesShare / 1024, memory.Growth() / 1024,
+                wine.bytesPerWait, wine.waits, reader.baselineWaits, reader.bytes,
+                reader.baselineGrowth / 1024, waits, winesShare / 1024, memory.Growth() / 1024,
                 memory.Samples(), (winesShare + kOurGrowthBound) / 1024);
     std::printf("figures: frames %s\n", GapFigures(frames).c_str());
     std::printf("figures: time label changed %d times, longest unchanged %u ms\n", clock.Changes(),
