@@ -77,7 +77,7 @@ void CKalvorDlg::InitControls() {
     }
 
     // Always set, so that the template's caption never shows.
-    SetDlgItemText(IDC_SET_TIME, m_buttonCaption);
+    SetDlgItemText(IDC_SET_TIME, m_texts.m_buttonCaption);
 }
 
 void CKalvorDlg::OnSysCommand(UINT command, LPARAM position) {

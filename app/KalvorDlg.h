@@ -7,8 +7,8 @@
 #include "platform/LocalTime.h"
 #include "res/resource.h"
 #include "serial/SerialPort.h"
-#include "timeset/Protocol.h"
-#include "timeset/TimeSnapshot.h"
+#include "settings/SettingsTexts.h"
+#include "timeset/SendSequence.h"
 
 #include <string>
 #include <windows.h>
@@ -67,28 +67,15 @@ protected:
     CSerialPort m_port;
     bool m_portOpen = false; // true exactly when the last opening attempt succeeded
     int m_portNumber = 0;    // the chosen port, 1 to 10; 0 after a change that left none selected
-    TimeSnapshot m_time;     // the last reading of the local clock; only the clock writes it
-    int m_sendStep = 0;      // the next time-set frame, 0 (year) to 6 (seconds)
+    LocalInstant m_time; // the time snapshot: the last reading of the local clock, written by it
+    // The next time-set frame, 0 (year) to 6 (seconds), and the plan of the running sequence,
+    // made at its first frame from a reading of its own (m_time is the clock's alone).
+    SendSequence m_sendStep;
     CFont m_bigFont;
-    // The settings texts, in the code page of the system; empty when the file lacks them.
-    std::string m_textMonday;
-    std::string m_textTuesday;
-    std::string m_textWednesday;
-    std::string m_textThursday;
-    std::string m_textFriday;
-    std::string m_textSaturday;
-    std::string m_textSunday;
-    std::string m_tipOpenOk;
-    std::string m_tipOpenFailed;
-    std::string m_buttonCaption;
-    std::string m_tipNotOpen;
+    SettingsTexts m_texts; // read once, before the controls are set up
 
     // Where the clock display and the time-set command read the time.
     ClockSource m_readClock;
-
-    // The time every frame of the running sequence carries, planned by SendStep at the
-    // sequence's first frame; kept apart from m_time, which only the clock writes.
-    TimeSnapshot m_sequenceTime;
 
     // True while a port is being opened and its outcome shown. A selection change that comes
     // meanwhile (from the message loop of a report or tip) only sets m_selectionWaiting, and is

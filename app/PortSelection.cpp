@@ -69,9 +69,9 @@ void CKalvorDlg::FinishOpening(bool opened) {
     m_portOpen = opened;
     if (opened) {
         m_port.StartMonitor();
-        ShowTip(m_tipOpenOk);
+        ShowTip(m_texts.m_tipOpenOk);
     } else {
-        ShowTip(m_tipOpenFailed);
+        ShowTip(m_texts.m_tipOpenFailed);
     }
 }
 

@@ -6,4 +6,4 @@
 
 // Where the clock display reads the local time. The program reads the platform's clock; a test
 // may hand the dialog a clock of its own.
-using ClockSource = std::function<platform::LocalTime()>;
+using ClockSource = std::function<LocalInstant()>;

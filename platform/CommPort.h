@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Event.h"
+#include "platform/LineFormat.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -51,10 +52,9 @@ private:
     alignas(8) std::byte m_native[128] = {};
 };
 
-// Applies a line definition such as "baud=9600 parity=N data=8 stop=1" to the record. Flow
-// control that the definition does not name is turned off. False, with the system's error, when
-// the definition is not understood.
-bool BuildLineSettings(const char* definition, LineSettings& settings);
+// Applies the line's speed and framing to the record and turns flow control off; the record's
+// other settings stay. False, with the system's error, when the platform cannot make the format.
+bool BuildLineSettings(const LineFormat& format, LineSettings& settings);
 
 // The record of a port's event wait. Its event is the port event: signalled when the wait ends,
 // because events occurred or because it failed. On POSIX the port event is the port itself

@@ -22,6 +22,15 @@ enum class PortOperation {
     ReadCompletion,    // a read that failed while under way
 };
 
+// How each operation is told to the user: in the window's report, by the name of the system call
+// ("SetCommTimeouts()"), and by the command-line tools in plain words ("cannot set the port's
+// time-outs").
+struct PortOperationWords {
+    const char* reported;
+    const char* plain;
+};
+const PortOperationWords& WordsFor(PortOperation operation);
+
 // One failed serial call, as data: which call, the system's own error, and the port. Made once,
 // where the failure is met; the window and the command-line tools each word it their own way.
 struct PortError {

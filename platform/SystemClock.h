@@ -12,7 +12,7 @@ std::int64_t SystemClockMicroseconds();
 
 // The local civil time at an instant of that clock, to the millisecond, with the time-zone rules
 // (daylight saving included) in force at that instant.
-LocalTime LocalTimeAt(std::int64_t microseconds);
+LocalInstant LocalTimeAt(std::int64_t microseconds);
 
 // The computer's clocks read together, so that a watcher can tell the wall clock stepping (it
 // moved against the monotonic clock) and the local time's offset from UTC changing.

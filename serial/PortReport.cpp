@@ -3,33 +3,7 @@
 using platform::PortOperation;
 
 const char* ReportedOperationName(PortOperation operation) {
-    switch (operation) {
-    case PortOperation::CreateEvents:
-        return "CreateEvent()";
-    case PortOperation::Open:
-        return "CreateFile()";
-    case PortOperation::SetTimeouts:
-        return "SetCommTimeouts()";
-    case PortOperation::SetEventMask:
-        return "SetCommMask()";
-    case PortOperation::GetLineSettings:
-        return "GetCommState()";
-    case PortOperation::BuildLineSettings:
-        return "BuildCommDCB()";
-    case PortOperation::SetLineSettings:
-        return "SetCommState()";
-    case PortOperation::EventWait:
-        return "WaitCommEvent()";
-    case PortOperation::Write:
-        return "WriteFile()";
-    case PortOperation::WriteCompletion:
-        return "GetOverlappedResults() in WriteFile()";
-    case PortOperation::Read:
-        return "ReadFile()";
-    case PortOperation::ReadCompletion:
-        return "GetOverlappedResults() in ReadFile()";
-    }
-    return "?";
+    return platform::WordsFor(operation).reported;
 }
 
 std::string PortReportText(const platform::PortError& error) {

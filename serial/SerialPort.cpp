@@ -2,7 +2,6 @@
 
 #include "platform/ErrorBox.h"
 #include "serial/PortReport.h"
-#include "timeset/Protocol.h"
 
 using platform::PortOperation;
 
@@ -66,8 +65,6 @@ bool CSerialPort::Open(platform::WindowHandle owner, const platform::PortName& p
     m_shownFailures = {};
     m_busyRefusals = 0;
 
-    const std::string lineDefinition = LineDefinition();
-
     platform::LockGuard guard(m_lock);
     m_portHandle.Close();
     if (!eventsReady) {
@@ -79,14 +76,14 @@ bool CSerialPort::Open(platform::WindowHandle owner, const platform::PortName& p
         m_openFailure = platform::CapturePortError(PortOperation::Open, port);
         return false;
     }
-    ConfigurePort(lineDefinition.c_str());
+    ConfigurePort();
     m_portHandle.Purge(platform::kPurgeAll);
     return true;
 }
 
 // Time-outs, event mask and line settings, in this order; the first that fails is reported and
 // ends the configuration, and the port keeps what was applied before it.
-void CSerialPort::ConfigurePort(const char* lineDefinition) {
+void CSerialPort::ConfigurePort() {
     m_timeouts = {kAllTimeoutsMs, kAllTimeoutsMs, kAllTimeoutsMs, kAllTimeoutsMs, kAllTimeoutsMs};
     if (!m_portHandle.SetTimeouts(m_timeouts)) {
         ReportPortError(PortOperation::SetTimeouts);
@@ -101,7 +98,7 @@ void CSerialPort::ConfigurePort(const char* lineDefinition) {
         return;
     }
     m_lineSettings.EnableRts();
-    if (!platform::BuildLineSettings(lineDefinition, m_lineSettings)) {
+    if (!platform::BuildLineSettings(kLineFormat, m_lineSettings)) {
         ReportPortError(PortOperation::BuildLineSettings);
         return;
     }

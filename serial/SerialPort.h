@@ -31,6 +31,8 @@ public:
     using ReportSink = std::function<void(const platform::PortError& error)>;
 
     static constexpr std::uint32_t kSendBufferSize = 512;
+    // The line every port is opened with: 9600 baud, 8 data bits, no parity, 1 stop bit.
+    static constexpr platform::LineFormat kLineFormat{9600, 8, platform::Parity::None, 1};
     static constexpr unsigned kMonitorExitCode = 100;
     // How long the monitor leaves the port unwatched after a wake-up from it that held no event
     // (a cancelled or failed event wait, a line that hung up): stop and send still reach it at
@@ -89,7 +91,7 @@ private:
     std::uint32_t ReadQueueStatus();
     void Notify(unsigned message, std::uintptr_t wordParam);
     void StopMonitor();
-    void ConfigurePort(const char* lineDefinition);
+    void ConfigurePort();
     void ReportMonitorFailure(MonitorOperation operation);
     void ForgetMonitorFailures(MonitorOperation first, MonitorOperation last);
 

@@ -1,19 +1,14 @@
 #pragma once
 
+#include "platform/LineFormat.h"
+
 #include <cstdint>
-#include <string>
 
 // The time-set protocol's numbers, in one place: how the line runs and how a sequence is paced.
 // The frames themselves are in timeset/TimeFrame.h.
 
-// The line: 9600 baud, 8 data bits, no parity, 1 stop bit.
-inline constexpr int kLineBaudRate = 9600;
-inline constexpr char kLineParity = 'N';
-inline constexpr int kLineDataBits = 8;
-inline constexpr int kLineStopBits = 1;
-
-// "baud=9600 parity=N data=8 stop=1", as the platform's line-definition parser takes it.
-std::string LineDefinition();
+// The device's line: 9600 baud, 8 data bits, no parity, 1 stop bit.
+inline constexpr platform::LineFormat kTimeSetLine{9600, 8, platform::Parity::None, 1};
 
 // A sequence is seven frames, year first and seconds last, one every 200 ms.
 inline constexpr int kFramesPerSequence = 7;
@@ -24,4 +19,4 @@ inline constexpr std::int64_t kFramePeriodMicroseconds = std::int64_t{kFramePeri
 // from the first bit to the last.
 inline constexpr int kFrameBytes = 4;
 inline constexpr std::int64_t kFrameLineMicroseconds =
-    std::int64_t{kFrameBytes} * (1 + kLineDataBits + kLineStopBits) * 1'000'000 / kLineBaudRate;
+    std::int64_t{kFrameBytes} * kTimeSetLine.BitsPerCharacter() * 1'000'000 / kTimeSetLine.baudRate;

@@ -13,7 +13,7 @@ std::int64_t CeilToSecond(std::int64_t instant) {
     return remainder == 0 ? instant : instant - remainder + kMicrosecondsPerSecond;
 }
 
-const LocalInstant kCivilEpoch{{1970, 1, 1, 4, 0, 0, 0}, 0};
+const LocalInstant kCivilEpoch{1970, 1, 1, 4, 0, 0, 0, 0};
 
 } // namespace
 
@@ -37,7 +37,7 @@ SequencePlan PlanSequence(std::int64_t deviceSetAt, std::int64_t latencyMicrosec
     for (int index = 0; index < kFramesPerSequence; ++index) {
         plan.m_writeAt[index] =
             lastWrite - (kFramesPerSequence - 1 - index) * kFramePeriodMicroseconds;
-        plan.m_frames[index] = BuildTimeFrame(plan.m_instant.m_time, *FrameStep::At(index));
+        plan.m_frames[index] = BuildTimeFrame(plan.m_instant, *FrameStep::At(index));
     }
     return plan;
 }

@@ -2,7 +2,7 @@
 
 namespace {
 
-std::uint8_t FieldValue(const TimeSnapshot& snapshot, FrameStep step) {
+std::uint8_t FieldValue(const LocalInstant& snapshot, FrameStep step) {
     switch (step.Index()) {
     case 0:
         return ToBcd(snapshot.m_year % 100);
@@ -24,7 +24,7 @@ std::uint8_t FieldValue(const TimeSnapshot& snapshot, FrameStep step) {
 
 } // namespace
 
-TimeFrame BuildTimeFrame(const TimeSnapshot& snapshot, FrameStep step) {
+TimeFrame BuildTimeFrame(const LocalInstant& snapshot, FrameStep step) {
     const std::uint8_t field = step.FieldNumber();
     const std::uint8_t value = FieldValue(snapshot, step);
     // The device checks ~(value - K) with K = 10 - field; that is the same byte as the sum rule.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Protocol.h"
-#include "TimeSnapshot.h"
+#include "platform/LocalInstant.h"
 
 #include <array>
 #include <cstdint>
@@ -54,7 +54,7 @@ constexpr std::uint8_t FrameCheckByte(std::uint8_t fieldNumber, std::uint8_t val
 }
 
 // The four bytes of one step's frame for the given time. Pure: no clock, no port.
-TimeFrame BuildTimeFrame(const TimeSnapshot& snapshot, FrameStep step);
+TimeFrame BuildTimeFrame(const LocalInstant& snapshot, FrameStep step);
 
 // The field a step's frame carries: "year", "month", "day", "weekday", "hour", "minute", "second".
 const char* FieldName(FrameStep step);

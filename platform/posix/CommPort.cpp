@@ -9,7 +9,6 @@
 #include <new>
 #include <optional>
 #include <poll.h>
-#include <sstream>
 #include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -76,7 +75,7 @@ int AwaitReady(int fd, short events, const std::optional<Clock::time_point>& dea
     }
 }
 
-speed_t SpeedFor(long baud) {
+speed_t SpeedFor(std::uint32_t baud) {
     switch (baud) {
     case 110:
         return B110;
@@ -111,61 +110,42 @@ void LineSettings::EnableRts() {
     Record(*this).rts = true;
 }
 
-bool BuildLineSettings(const char* definition, LineSettings& settings) {
+bool BuildLineSettings(const LineFormat& format, LineSettings& settings) {
+    const speed_t speed = SpeedFor(format.baudRate);
+    if (speed == B0 || format.dataBits < 5 || format.dataBits > 8 ||
+        (format.stopBits != 1 && format.stopBits != 2)) {
+        return Refuse(EINVAL);
+    }
     termios line = Record(settings).attributes;
     // A serial port passes bytes untouched: no line editing, echo or translation.
     cfmakeraw(&line);
     line.c_cflag |= CLOCAL | CREAD;
-    // Flow control the definition does not name is off.
     line.c_cflag &= ~CRTSCTS;
     line.c_iflag &= ~(IXON | IXOFF | IXANY);
     line.c_cc[VMIN] = 0;
     line.c_cc[VTIME] = 0;
 
-    std::istringstream words(definition != nullptr ? definition : "");
-    std::string word;
-    while (words >> word) {
-        const auto equals = word.find('=');
-        if (equals == std::string::npos || equals + 1 == word.size()) {
-            return Refuse(EINVAL);
-        }
-        const std::string key = word.substr(0, equals);
-        const std::string value = word.substr(equals + 1);
-        if (key == "baud") {
-            const speed_t speed = SpeedFor(std::atol(value.c_str()));
-            if (speed == B0) {
-                return Refuse(EINVAL);
-            }
-            cfsetispeed(&line, speed);
-            cfsetospeed(&line, speed);
-        } else if (key == "parity" && value.size() == 1) {
-            line.c_cflag &= ~(PARENB | PARODD | CMSPAR);
-            switch (value[0] | 0x20) {
-            case 'n':
-                break;
-            case 'e':
-                line.c_cflag |= PARENB;
-                break;
-            case 'o':
-                line.c_cflag |= PARENB | PARODD;
-                break;
-            case 'm':
-                line.c_cflag |= PARENB | PARODD | CMSPAR;
-                break;
-            case 's':
-                line.c_cflag |= PARENB | CMSPAR;
-                break;
-            default:
-                return Refuse(EINVAL);
-            }
-        } else if (key == "data" && value.size() == 1 && value[0] >= '5' && value[0] <= '8') {
-            static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-            line.c_cflag = (line.c_cflag & ~CSIZE) | kSizes[value[0] - '5'];
-        } else if (key == "stop" && (value == "1" || value == "2")) {
-            line.c_cflag = value == "2" ? (line.c_cflag | CSTOPB) : (line.c_cflag & ~CSTOPB);
-        } else {
-            return Refuse(EINVAL);
-        }
+    cfsetispeed(&line, speed);
+    cfsetospeed(&line, speed);
+    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    line.c_cflag = (line.c_cflag & ~CSIZE) | kSizes[format.dataBits - 5];
+    line.c_cflag = format.stopBits == 2 ? (line.c_cflag | CSTOPB) : (line.c_cflag & ~CSTOPB);
+    line.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+    switch (format.parity) {
+    case Parity::None:
+        break;
+    case Parity::Even:
+        line.c_cflag |= PARENB;
+        break;
+    case Parity::Odd:
+        line.c_cflag |= PARENB | PARODD;
+        break;
+    case Parity::Mark:
+        line.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case Parity::Space:
+        line.c_cflag |= PARENB | CMSPAR;
+        break;
     }
     Record(settings).attributes = line;
     return true;

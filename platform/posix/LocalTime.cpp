@@ -5,7 +5,7 @@
 namespace platform {
 
 // The local clock is the system clock read in the local time zone.
-LocalTime ReadLocalTime() {
+LocalInstant ReadLocalTime() {
     return LocalTimeAt(SystemClockMicroseconds());
 }
 

@@ -26,7 +26,7 @@ ClockReadings ReadClocks() {
     return readings;
 }
 
-LocalTime LocalTimeAt(std::int64_t microseconds) {
+LocalInstant LocalTimeAt(std::int64_t microseconds) {
     // Whole seconds rounded down, so that instants before 1970 keep a positive remainder.
     std::int64_t seconds = microseconds / 1'000'000;
     if (microseconds % 1'000'000 < 0) {
@@ -36,15 +36,10 @@ LocalTime LocalTimeAt(std::int64_t microseconds) {
     const auto at = static_cast<time_t>(seconds);
     tm local{};
     localtime_r(&at, &local);
-    return {.year = local.tm_year + 1900,
-            .month = local.tm_mon + 1,
-            .day = local.tm_mday,
-            .dayOfWeek = local.tm_wday,
-            .hour = local.tm_hour,
-            .minute = local.tm_min,
-            // A leap second reads as the last second of its minute, as on Windows.
-            .second = local.tm_sec > 59 ? 59 : local.tm_sec,
-            .milliseconds = milliseconds};
+    // A leap second reads as the last second of its minute, as on Windows.
+    const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
+            local.tm_hour,        local.tm_min,     second,        milliseconds};
 }
 
 } // namespace platform

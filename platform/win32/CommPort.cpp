@@ -63,8 +63,14 @@ void LineSettings::EnableRts() {
     Record(*this).fRtsControl = RTS_CONTROL_ENABLE;
 }
 
-bool BuildLineSettings(const char* definition, LineSettings& settings) {
+// Through the system's own definition parser, as the window always has: it turns off the flow
+// control that a definition does not name, and keeps the rest of the record.
+bool BuildLineSettings(const LineFormat& format, LineSettings& settings) {
     static_assert(sizeof(DCB) <= 128);
+    char definition[64];
+    std::snprintf(definition, sizeof definition, "baud=%u parity=%c data=%u stop=%u",
+                  static_cast<unsigned>(format.baudRate), static_cast<char>(format.parity),
+                  static_cast<unsigned>(format.dataBits), static_cast<unsigned>(format.stopBits));
     return ::BuildCommDCBA(definition, &Record(settings)) != FALSE;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/SystemClock.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WindowsTime.h"
 
 #include <windows.h>
 // mmsystem.h builds on the types of windows.h.
@@ -10,9 +11,6 @@
 namespace platform {
 
 namespace {
-
-// FILETIME counts 100 ns since 1601-01-01 UTC; this many of them lie before 1970-01-01.
-constexpr std::int64_t kFileTimeAt1970 = 116'444'736'000'000'000;
 
 // A waitable timer wakes on the timer tick (1 ms at best), so it is set this much before the
 // deadline and the rest is spent yielding the processor until the clock reads the deadline.

@@ -1,12 +1,12 @@
 #include "platform/LocalTime.h"
 
-#include "platform/win32/SystemTimeReading.h"
+#include "platform/win32/WindowsTime.h"
 
 #include <windows.h>
 
 namespace platform {
 
-LocalTime ReadLocalTime() {
+LocalInstant ReadLocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return ReadingOf(now);

@@ -1,15 +1,12 @@
 #include "platform/SystemClock.h"
 
-#include "platform/win32/SystemTimeReading.h"
+#include "platform/win32/WindowsTime.h"
 
 #include <windows.h>
 
 namespace platform {
 
 namespace {
-
-// FILETIME counts 100 ns since 1601-01-01 UTC; this many of them lie before 1970-01-01.
-constexpr std::int64_t kFileTimeAt1970 = 116'444'736'000'000'000;
 
 using ClockReader = void(WINAPI*)(FILETIME*);
 
@@ -69,7 +66,7 @@ ClockReadings ReadClocks() {
     return readings;
 }
 
-LocalTime LocalTimeAt(std::int64_t microseconds) {
+LocalInstant LocalTimeAt(std::int64_t microseconds) {
     const auto ticks = static_cast<std::uint64_t>(microseconds * 10 + kFileTimeAt1970);
     FILETIME at{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME utc{};

@@ -6,7 +6,7 @@
 #include <variant>
 
 LocalInstant LocalNow() {
-    return ToLocalInstant(platform::ReadLocalTime());
+    return platform::ReadLocalTime();
 }
 
 DeviceOnLine::DeviceOnLine(int portNumber) : m_line(portNumber), m_device(LocalNow()) {}

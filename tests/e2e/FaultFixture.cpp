@@ -1,7 +1,7 @@
 #include "FaultFixture.h"
 
 #include "res/resource.h"
-#include "tools/driver/Windows.h"
+#include "tests/driver/Windows.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +17,15 @@ HWND FaultTest::StartOnCom1() {
         EXPECT_EQ(m_openingTip.box.text, kTipOpenOk) << "COM1 did not open";
     }
     return window;
+}
+
+int FaultTest::SteadyThreadCount() const {
+    int least = Figures().threads;
+    for (int reading = 1; reading < 5; ++reading) {
+        ::Sleep(100);
+        least = std::min(least, Figures().threads);
+    }
+    return least;
 }
 
 std::vector<BoxSeen> FaultTest::DismissBoxesUntilQuiet(DWORD firstMs, DWORD quietMs) const {

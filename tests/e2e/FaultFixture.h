@@ -2,7 +2,7 @@
 
 #include "DeviceOnLine.h"
 #include "ProgramFixture.h"
-#include "tools/driver/ProcessFigures.h"
+#include "tests/driver/ProcessFigures.h"
 
 #include <memory>
 #include <string>
@@ -16,6 +16,10 @@ protected:
     HWND StartOnCom1();
 
     driver::ProcessFigures Figures() const { return driver::ReadProcessFigures(ProcessId()); }
+    // The program's threads while none of Wine's short-lived helpers runs: the least of a few
+    // readings 100 ms apart. Wine starts a thread for every pending event wait on a serial port,
+    // which lives a few milliseconds; one reading may catch it.
+    int SteadyThreadCount() const;
 
     // Dismisses the program's boxes as they come, until none has come for `quietMs` (waiting up
     // to `firstMs` for the first); the boxes in the order they came.

@@ -7,30 +7,15 @@ namespace {
 
 constexpr DWORD kSwitchTimeoutMs = 10000;
 
-// The runner's folder for requests, a Unix path, as Wine names it (drive Z: is the root).
-std::string SwitchFolder() {
-    char folder[MAX_PATH] = {};
-    const DWORD length = ::GetEnvironmentVariableA("KALVOR_LINE_SWITCH", folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder) {
-        return {};
-    }
-    std::string path = std::string("Z:") + folder;
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return path;
-}
-
-// Leaves the request and waits for the runner to take it away, which it does once it is done.
-bool Request(int portNumber, const char* what) {
-    const std::string folder = SwitchFolder();
-    if (folder.empty()) {
+// The runner's switch names its requests (scripts/wine-env, kalvor_start_line_switch): a file
+// whose name is the variable's value followed by the port's number, taken away once done.
+bool Request(const char* variable, int portNumber) {
+    char prefix[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableA(variable, prefix, sizeof prefix);
+    if (length == 0 || length >= sizeof prefix) {
         return false;
     }
-    // "COM1.unplug" would name the port itself.
-    const std::string request = folder + "\\" + what + "-COM" + std::to_string(portNumber);
+    const std::string request = prefix + std::to_string(portNumber);
     const HANDLE file = ::CreateFileA(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -50,9 +35,9 @@ bool Request(int portNumber, const char* what) {
 } // namespace
 
 bool UnplugLine(int portNumber) {
-    return Request(portNumber, "unplug");
+    return Request("KALVOR_UNPLUG_REQUEST", portNumber);
 }
 
 bool PlugLine(int portNumber) {
-    return Request(portNumber, "plug");
+    return Request("KALVOR_PLUG_REQUEST", portNumber);
 }

@@ -1,8 +1,8 @@
 #include "ProgramFixture.h"
 
 #include "res/resource.h"
-#include "tools/driver/Commands.h"
-#include "tools/driver/Windows.h"
+#include "tests/driver/Commands.h"
+#include "tests/driver/Windows.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tools/driver/MessageBoxes.h"
-#include "tools/driver/Process.h"
+#include "tests/driver/MessageBoxes.h"
+#include "tests/driver/Process.h"
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -5,8 +5,8 @@
 #include "DeviceOnLine.h"
 #include "FaultFixture.h"
 #include "LineSwitch.h"
-#include "tools/driver/Commands.h"
-#include "tools/driver/Windows.h"
+#include "tests/driver/Commands.h"
+#include "tests/driver/Windows.h"
 
 namespace {
 

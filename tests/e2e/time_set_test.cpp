@@ -3,8 +3,8 @@
 #include "DeviceOnLine.h"
 #include "ProgramFixture.h"
 #include "res/resource.h"
-#include "tools/driver/Commands.h"
-#include "tools/driver/Windows.h"
+#include "tests/driver/Commands.h"
+#include "tests/driver/Windows.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "FaultFixture.h"
 #include "LineSwitch.h"
 #include "res/resource.h"
-#include "tools/driver/Commands.h"
-#include "tools/driver/Windows.h"
+#include "tests/driver/Commands.h"
+#include "tests/driver/Windows.h"
 
 #include <memory>
 #include <set>

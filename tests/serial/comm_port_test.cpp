@@ -21,7 +21,7 @@ bool OpenConfigured(platform::CommPort& port, int portNumber) {
     return port.Open(PortFor(portNumber).device) &&
            port.SetTimeouts({1000, 1000, 1000, 1000, 1000}) &&
            port.SetEventMask(platform::kEventRxChar) && port.GetLineSettings(line) &&
-           platform::BuildLineSettings("baud=9600 parity=N data=8 stop=1", line) &&
+           platform::BuildLineSettings({9600, 8, platform::Parity::None, 1}, line) &&
            port.SetLineSettings(line) && port.Purge(platform::kPurgeAll);
 }
 
@@ -45,11 +45,11 @@ TEST(CommPort, ReadsWithinATimeLimit) {
     EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{0xF6, 0x01, 0x16}));
 }
 
-TEST(CommPort, RefusesADefinitionItDoesNotKnow) {
+TEST(CommPort, RefusesAFormatNoLineHas) {
     platform::LineSettings line;
-    EXPECT_FALSE(platform::BuildLineSettings("baud=9600 parity=Q data=8 stop=1", line));
-    EXPECT_FALSE(platform::BuildLineSettings("speed=fast", line));
-    EXPECT_TRUE(platform::BuildLineSettings("baud=19200 parity=E data=7 stop=2", line));
+    EXPECT_FALSE(platform::BuildLineSettings({9600, 9, platform::Parity::None, 1}, line));
+    EXPECT_FALSE(platform::BuildLineSettings({9600, 8, platform::Parity::None, 3}, line));
+    EXPECT_TRUE(platform::BuildLineSettings({19200, 7, platform::Parity::Even, 2}, line));
 }
 
 TEST(WaitList, TheFirstSignalledInPriorityOrderWins) {

@@ -82,9 +82,10 @@ TEST(LateEventWait, AWaitReportedLateLeavesNoByteUnread) {
     ASSERT_TRUE(port.RequestSend(hello.data(), static_cast<std::uint32_t>(hello.size())));
     ASSERT_EQ(line.Read(hello.size(), 5000), hello);
 
-    // The device talks in short bursts, as one that answers now and then.
+    // The device talks in short bursts, as one that answers now and then, until enough waits
+    // were reported late to tell (how many waits complete at once depends on the machine's load).
     Bytes sent, offered;
-    for (int burst = 0; burst < 60; ++burst) {
+    for (int burst = 0; burst < 60 || (g_reportedLate < 5 && burst < 600); ++burst) {
         Bytes bytes;
         for (int i = 0; i < 5; ++i) {
             bytes.push_back(static_cast<std::uint8_t>(burst * 5 + i));
@@ -99,7 +100,7 @@ TEST(LateEventWait, AWaitReportedLateLeavesNoByteUnread) {
 
     EXPECT_EQ(offered, sent) << offered.size() << " of " << sent.size() << " bytes offered";
     EXPECT_GE(g_reportedLate.load(), 5) << "too few waits were reported late to tell";
-    EXPECT_GE(g_refused.load(), 10);
+    EXPECT_GE(g_refused.load(), 2 * (g_reportedLate.load() - 1));
     EXPECT_TRUE(reports.All().empty());
 }
 

@@ -27,7 +27,7 @@ constexpr int kNonSerialPort = 5;
 constexpr int kAbsentPort = 7;
 
 // Tuesday 12 April 2016, 9:05:30: the frames a clock device gets for it.
-constexpr TimeSnapshot kExampleTime{2016, 4, 12, 2, 9, 5, 30};
+constexpr LocalInstant kExampleTime{2016, 4, 12, 2, 9, 5, 30};
 
 Bytes FrameBytes(int step) {
     const TimeFrame frame = BuildTimeFrame(kExampleTime, FrameStep::At(step).value());

@@ -1,9 +1,9 @@
 // Waiting for an instant of the computer's clock, and the user's Ctrl-C, on the real clock.
 #include "platform/DeadlineTimer.h"
 #include "platform/Interruption.h"
+#include "platform/LocalInstant.h"
 #include "platform/LocalTime.h"
 #include "platform/SystemClock.h"
-#include "timeset/LocalInstant.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -48,13 +48,12 @@ TEST(DeadlineTimer, CtrlCEndsAWaitAtOnceAndEveryWaitAfterIt) {
 }
 
 TEST(SystemClock, ItsLocalTimeIsTheLocalClocks) {
-    const LocalInstant before = ToLocalInstant(platform::ReadLocalTime());
-    const LocalInstant at =
-        ToLocalInstant(platform::LocalTimeAt(platform::SystemClockMicroseconds()));
-    const LocalInstant after = ToLocalInstant(platform::ReadLocalTime());
+    const LocalInstant before = platform::ReadLocalTime();
+    const LocalInstant at = platform::LocalTimeAt(platform::SystemClockMicroseconds());
+    const LocalInstant after = platform::ReadLocalTime();
     // The local clock reads to the millisecond (Windows XP to its tick): a little slack.
     EXPECT_GE(MillisecondsBetween(before, at), -20);
     EXPECT_GE(MillisecondsBetween(at, after), -20);
     EXPECT_LT(MillisecondsBetween(before, after), 2'000);
-    EXPECT_EQ(at.m_time.m_weekday, WeekdayOf(at.m_time.m_year, at.m_time.m_month, at.m_time.m_day));
+    EXPECT_EQ(at.m_weekday, WeekdayOf(at.m_year, at.m_month, at.m_day));
 }

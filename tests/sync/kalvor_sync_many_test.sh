@@ -30,11 +30,8 @@ trap cleanup EXIT
 serial=25 network=24
 devices=()
 for n in $(seq $serial); do
-    socat pty,raw,echo=0,link="$work/dev$n" pty,raw,echo=0,link="$work/pc$n" &
-    socats+=($!)
-done
-for n in $(seq $serial); do
-    for _ in $(seq 100); do [[ -e $work/dev$n && -e $work/pc$n ]] && break; sleep 0.05; done
+    kalvor_pty_pair "$work/dev$n" "$work/pc$n"
+    socats+=($kalvor_pty_pid)
     "$sim_program" --port "$work/dev$n" --json --line-time --sequences 1 >"$work/sim$n" 2>&1 &
     pids+=($!)
     devices+=(--port "$work/pc$n")
@@ -81,8 +78,8 @@ finish $net_sim_pid 10 >/dev/null
 cat "$work"/sim[0-9]* "$work/net" | tr -d '\r' | grep '"type":"sequence"' >"$work/sequences"
 complete=$(count_of "$work/sequences" '"complete":true.*"weekday_matches_date":true')
 seconds=$(sed -E 's/.*"device":"([^.]+)\..*/\1/' "$work/sequences" | sort -u | wc -l)
-errors=$(sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/' "$work/sequences" | awk '{ print $1 < 0 ? -$1 : $1 }' | sort -n)
-median=$(sed -n "$(((complete + 1) / 2))p" <<<"$errors") worst=$(tail -1 <<<"$errors")
+read -r _ median _ _ worst < <(sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/' "$work/sequences" |
+    awk '{ print $1 < 0 ? -$1 : $1 }' | "$here/../../scripts/stats")
 echo "49 devices set: median |error| $median ms, worst $worst ms, $seconds distinct seconds"
 if ((complete == 49)) && [[ $(wc -l <"$work/sequences") == 49 ]]; then pass; else
     fail "49 complete, valid sequences, one per device ($complete)" "$work/sequences"

@@ -65,7 +65,9 @@ status=$?
 finish $net_sim_pid 20 >/dev/null
 mapfile -t errors < <(device_errors "$work/seventy")
 seconds=$(tr -d '\r' <"$work/seventy" | grep '"complete":true' | sed -E 's/.*"device":"([^.]+)\..*/\1/' | sort -u | wc -l)
-worst=$(printf '%s\n' "${errors[@]}" | awk '{ a = $1 < 0 ? -$1 : $1; if (a > w) w = a } END { print w + 0 }')
+read -r _ _ _ _ worst < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 0 ? -$1 : $1 }' |
+    "$here/../../scripts/stats")
+worst=${worst:-0}
 echo "seventy devices: ${#errors[@]} set, worst |error| $worst ms"
 # Under Wine the simulator too runs there, and stamps seventy lines less promptly.
 bound=50

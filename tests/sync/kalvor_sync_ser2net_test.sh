@@ -34,9 +34,8 @@ trap cleanup EXIT
 # Two lines: rfc2217 and raw, each a pair whose "pc" end ser2net holds and whose "dev" end the
 # simulated clock reads.
 for line in rfc2217 raw; do
-    socat pty,raw,echo=0,link="$work/$line-dev" pty,raw,echo=0,link="$work/$line-pc" &
-    socats+=($!)
-    for _ in $(seq 100); do [[ -e $work/$line-dev && -e $work/$line-pc ]] && break; sleep 0.05; done
+    kalvor_pty_pair "$work/$line-dev" "$work/$line-pc"
+    socats+=($kalvor_pty_pid)
 done
 if [[ $mode == wine ]]; then
     kalvor_wine_prefix_ready
@@ -106,7 +105,8 @@ through() {
     mapfile -t errors < <(tr -d '\r' <"$work/sim-$line" | grep '"type":"sequence".*"complete":true' |
         sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/')
     local median
-    median=$(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 0 ? -$1 : $1 }' | sort -n | sed -n 2p)
+    read -r _ median _ _ _ < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 0 ? -$1 : $1 }' |
+        "$here/../../scripts/stats")
     echo "through ser2net ($line): errors ${errors[*]} ms"
     if ((${#errors[@]} == 3)) && within "$median" 0 5 && within "${errors[0]}" -100 100 &&
         within "${errors[1]}" -100 100 && within "${errors[2]}" -100 100; then pass; else

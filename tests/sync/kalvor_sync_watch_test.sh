@@ -64,9 +64,8 @@ trap cleanup EXIT
 
 # pair N: joins the device end devN and the computer end pcN.
 pair() {
-    socat pty,raw,echo=0,link="$links/dev$1" pty,raw,echo=0,link="$links/pc$1" &
-    socats+=($!)
-    for _ in $(seq 100); do [[ -e $links/dev$1 && -e $links/pc$1 ]] && break; sleep 0.05; done
+    kalvor_pty_pair "$links/dev$1" "$links/pc$1"
+    socats+=("$kalvor_pty_pid")
 }
 # sim N OUT [ARGS...]: a simulated device on line N's device end, its JSON lines in OUT.
 sim() {
@@ -118,9 +117,8 @@ devices() {
     # --- A port that appears while --every runs: set within 2 s of its appearance.
     # Natively the device's end waits on a pair of its own and the computer's end is joined to it
     # later; under Wine COM4 points at that end, missing until then.
-    socat pty,raw,echo=0,link="$links/dev4" pty,raw,echo=0,link="$links/mid4" &
-    socats+=($!)
-    for _ in $(seq 100); do [[ -e $links/dev4 && -e $links/mid4 ]] && break; sleep 0.05; done
+    kalvor_pty_pair "$links/dev4" "$links/mid4"
+    socats+=("$kalvor_pty_pid")
     sim 4 "$links/sim4"
     if [[ $mode == wine ]]; then late_port=COM4; else late_port=$links/pc4; fi
     "${sync[@]}" --port "$late_port" --every 1h >"$links/late" 2>"$links/late-err" &

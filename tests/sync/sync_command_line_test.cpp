@@ -24,7 +24,7 @@ SyncCommand Parse(std::initializer_list<const char*> words) {
 TEST(InstantText, OnlyRealTimesTheDeviceCanHoldAreTaken) {
     const auto leap = ParseInstant("2016-02-29 12:00:00");
     ASSERT_TRUE(leap);
-    EXPECT_EQ(leap->m_time.m_weekday, 1); // a Monday
+    EXPECT_EQ(leap->m_weekday, 1); // a Monday
     EXPECT_TRUE(ParseInstant("2099-12-31T23:59:59"));
     for (const char* bad : {"2015-02-29 12:00:00", "1999-12-31 23:59:59", "2100-01-01 00:00:00",
                             "2016-04-12 24:00:00", "2016-04-12 09:05:60", "2016-04-12 09:05",

@@ -13,6 +13,9 @@ use_wine() {
     fi
 }
 
+# shellcheck source=../../scripts/pty-pair
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/pty-pair"
+
 # wine_in_sandbox ARGS...: a test whose first argument is "wine" runs inside scripts/sandbox,
 # where no real serial device exists: it is started again there, unless it is there already.
 wine_in_sandbox() {
@@ -144,9 +147,8 @@ until_listening() {
 # start_line, stop_line: a socat pair whose ends are the links $links/pc (the computer) and
 # $links/dev (the device); one started again on the same links is the same port again.
 start_line() {
-    socat pty,raw,echo=0,link="$links/dev" pty,raw,echo=0,link="$links/pc" &
-    socat_pid=$!
-    for _ in $(seq 100); do [[ -e $links/dev && -e $links/pc ]] && break; sleep 0.05; done
+    kalvor_pty_pair "$links/dev" "$links/pc"
+    socat_pid=$kalvor_pty_pid
 }
 stop_line() {
     kill "$socat_pid" 2>/dev/null

@@ -39,10 +39,11 @@ check "a port that is not there" 1 $? "$output" '^kalvor-sim: /no/such/tty: cann
 
 # A real line: the simulator on one end of a pseudo-terminal pair, the example written to the other.
 ptys=$(mktemp -d)
-socat pty,raw,echo=0,link="$ptys/device" pty,raw,echo=0,link="$ptys/computer" &
-socat=$!
+# shellcheck source=../../scripts/pty-pair
+source "$(dirname "$0")/../../scripts/pty-pair"
+kalvor_pty_pair "$ptys/device" "$ptys/computer"
+socat=$kalvor_pty_pid
 trap 'rm -f "$capture"; kill $socat 2>/dev/null; rm -rf "$ptys"' EXIT
-for _ in $(seq 100); do [[ -e $ptys/device && -e $ptys/computer ]] && break; sleep 0.05; done
 "$sim" --port "$ptys/device" --json --sequences 1 >"$ptys/out" 2>&1 &
 sim_pid=$!
 sleep 0.5

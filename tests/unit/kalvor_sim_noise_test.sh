@@ -18,11 +18,12 @@ frames=("F6 01 16 F2" "F6 02 04 03" "F6 03 12 F4" "F6 04 02 03" "F6 05 09 FB" "F
 escaped() { sed 's/ //g; s/../\\x&/g' <<<"$1"; }
 
 ptys=$(mktemp -d /tmp/kalvor-sim-noise.XXXXXX)
-socat pty,raw,echo=0,link="$ptys/device" pty,raw,echo=0,link="$ptys/computer" &
-socat=$!
+# shellcheck source=../../scripts/pty-pair
+source "$(dirname "$0")/../../scripts/pty-pair"
+kalvor_pty_pair "$ptys/device" "$ptys/computer"
+socat=$kalvor_pty_pid
 sim_pid=
 trap 'kill $sim_pid $socat 2>/dev/null; wait 2>/dev/null; rm -rf "$ptys"' EXIT
-for _ in $(seq 100); do [[ -e $ptys/device && -e $ptys/computer ]] && break; sleep 0.05; done
 "$sim" --port "$ptys/device" --json >"$ptys/out" 2>"$ptys/err" &
 sim_pid=$!
 sleep 0.5

@@ -10,7 +10,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const LocalInstant kStart{{2016, 4, 12, 2, 9, 5, 29}, 0};
+const LocalInstant kStart{2016, 4, 12, 2, 9, 5, 29, 0};
 
 // Feeds every byte at `atMs` after kStart, then reports silence until the input ends.
 class Decoding {

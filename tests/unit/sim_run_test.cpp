@@ -16,7 +16,7 @@ namespace {
 // simulator reads it once at start and once per chunk of input, so each line of hex text below
 // arrives 200 ms after the one before.
 LocalClock SteppingClock() {
-    return [next = LocalInstant{{2016, 4, 12, 2, 9, 5, 29}, 0}]() mutable {
+    return [next = LocalInstant{2016, 4, 12, 2, 9, 5, 29, 0}]() mutable {
         const LocalInstant now = next;
         next = AddMilliseconds(next, 200);
         return now;

@@ -6,12 +6,12 @@
 
 namespace {
 
-TimeFrame FrameAt(const TimeSnapshot& snapshot, int index) {
+TimeFrame FrameAt(const LocalInstant& snapshot, int index) {
     return BuildTimeFrame(snapshot, FrameStep::At(index).value());
 }
 
 // Tuesday 12 April 2016, 9:05:30.
-constexpr TimeSnapshot kTuesdayExample{2016, 4, 12, 2, 9, 5, 30};
+constexpr LocalInstant kTuesdayExample{2016, 4, 12, 2, 9, 5, 30};
 
 TEST(TimeFrame, ExampleSequenceMatchesTheDeviceTable) {
     const TimeFrame expected[kFramesPerSequence] = {
@@ -25,27 +25,27 @@ TEST(TimeFrame, ExampleSequenceMatchesTheDeviceTable) {
 }
 
 TEST(TimeFrame, WeekdayIsSentAsPlainNumberWithSundayZero) {
-    TimeSnapshot sunday = kTuesdayExample;
+    LocalInstant sunday = kTuesdayExample;
     sunday.m_weekday = 0;
     EXPECT_EQ(FrameAt(sunday, 3), (TimeFrame{0xF6, 0x04, 0x00, 0x05}));
 
-    TimeSnapshot saturday = kTuesdayExample;
+    LocalInstant saturday = kTuesdayExample;
     saturday.m_weekday = 6;
     EXPECT_EQ(FrameAt(saturday, 3), (TimeFrame{0xF6, 0x04, 0x06, 0xFF}));
 }
 
 TEST(TimeFrame, YearSendsOnlyItsLastTwoDigits) {
-    TimeSnapshot y2000 = kTuesdayExample;
+    LocalInstant y2000 = kTuesdayExample;
     y2000.m_year = 2000;
     EXPECT_EQ(FrameAt(y2000, 0), (TimeFrame{0xF6, 0x01, 0x00, 0x08}));
 
-    TimeSnapshot y2099 = kTuesdayExample;
+    LocalInstant y2099 = kTuesdayExample;
     y2099.m_year = 2099;
     EXPECT_EQ(FrameAt(y2099, 0)[2], 0x99);
 }
 
 TEST(TimeFrame, MidnightOnNewYearsDay2017) {
-    const TimeSnapshot midnight{2017, 1, 1, 0, 0, 0, 0};
+    const LocalInstant midnight{2017, 1, 1, 0, 0, 0, 0};
     EXPECT_EQ(FrameAt(midnight, 0), (TimeFrame{0xF6, 0x01, 0x17, 0xF1}));
     EXPECT_EQ(FrameAt(midnight, 4), (TimeFrame{0xF6, 0x05, 0x00, 0x04}));
     EXPECT_EQ(FrameAt(midnight, 5), (TimeFrame{0xF6, 0x06, 0x00, 0x03}));
@@ -57,7 +57,7 @@ TEST(TimeFrame, MidnightOnNewYearsDay2017) {
 TEST(TimeFrame, CheckByteRuleHoldsForEveryFieldAndValue) {
     for (int step = 0; step < kFramesPerSequence; ++step) {
         for (int value = 0; value <= 99; ++value) {
-            TimeSnapshot snapshot{value, value, value, value, value, value, value};
+            LocalInstant snapshot{value, value, value, value, value, value, value};
             const TimeFrame frame = FrameAt(snapshot, step);
             const int field = step + 1;
             const int k = 10 - field;

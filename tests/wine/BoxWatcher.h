@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/driver/MessageBoxes.h"
+#include "tests/driver/MessageBoxes.h"
 
 #include <atomic>
 #include <mutex>

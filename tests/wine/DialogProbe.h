@@ -2,10 +2,32 @@
 
 #include "BoxWatcher.h"
 #include "app/KalvorDlg.h"
+#include "platform/ExecutablePath.h"
 
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <utility>
+
+// A settings file "InitSet.ini" beside the test program, where the dialog looks for its own, for
+// the life of this object. The Wine tests of one build run one at a time, so they never meet.
+class SettingsFileBeside {
+public:
+    explicit SettingsFileBeside(const std::string& text) {
+        std::ofstream(m_path, std::ios::binary) << text;
+    }
+    ~SettingsFileBeside() { std::remove(m_path.c_str()); }
+    SettingsFileBeside(const SettingsFileBeside&) = delete;
+    SettingsFileBeside& operator=(const SettingsFileBeside&) = delete;
+
+private:
+    static std::string PathBesideProgram() {
+        const std::string program = platform::ExecutablePath();
+        return SettingsPathBeside(program, platform::FindLastBackslash(program));
+    }
+    std::string m_path = PathBesideProgram();
+};
 
 // The main dialog run in the test's own process, on its own resources. The test's script runs
 // once the dialog is initialised, on the dialog's thread, before any message is pumped, so no
@@ -24,7 +46,7 @@ public:
     // A tick of the timer, through the dialog's message map.
     void Tick(UINT_PTR timer) const { ::SendMessageA(m_hWnd, WM_TIMER, timer, 0); }
     HWND Window() const { return m_hWnd; }
-    const TimeSnapshot& Snapshot() const { return m_time; }
+    const LocalInstant& Snapshot() const { return m_time; }
 
     // What a user does: choose a list position (−1 for none) and click the set-time button,
     // delivered at once through the dialog's map.
@@ -41,24 +63,8 @@ public:
     const CComboBox& PortList() const { return m_portList; }
     bool PortOpen() const { return m_portOpen; }
     int PortNumber() const { return m_portNumber; }
-    int SendStepNumber() const { return m_sendStep; }
+    int SendStepNumber() const { return m_sendStep.Step(); }
     BoxWatcher& Boxes() { return m_boxes; }
-
-    void SetTips(const std::string& openOk, const std::string& openFailed,
-                 const std::string& notOpen) {
-        m_tipOpenOk = openOk;
-        m_tipOpenFailed = openFailed;
-        m_tipNotOpen = notOpen;
-    }
-
-    void SetWeekdayNames(const std::string (&names)[7]) {
-        std::string* const texts[] = {&m_textSunday,    &m_textMonday,   &m_textTuesday,
-                                      &m_textWednesday, &m_textThursday, &m_textFriday,
-                                      &m_textSaturday};
-        for (int day = 0; day < 7; ++day) {
-            *texts[day] = names[day];
-        }
-    }
 
 protected:
     BOOL OnInitDialog() override {

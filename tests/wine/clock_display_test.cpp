@@ -6,24 +6,18 @@
 
 namespace {
 
-const std::string kWeekdays[7] = {"星期日", "星期一", "星期二", "星期三",
-                                  "星期四", "星期五", "星期六"};
+// The Chinese weekday names, in the code page 936 the program's own settings file uses.
+const std::string kWeekdays =
+    "[week ini]\r\nMonday=星期一\r\nTuesday=星期二\r\nWednesday=星期三\r\n"
+    "Thursday=星期四\r\nFriday=星期五\r\nSaturday=星期六\r\nSunday=星期日\r\n";
 
-platform::LocalTime At(int year, int month, int day, int weekday, int hour, int minute,
-                       int second) {
-    return {.year = year,
-            .month = month,
-            .day = day,
-            .dayOfWeek = weekday,
-            .hour = hour,
-            .minute = minute,
-            .second = second,
-            .milliseconds = 0};
+LocalInstant At(int year, int month, int day, int weekday, int hour, int minute, int second) {
+    return {year, month, day, weekday, hour, minute, second};
 }
 
 // A clock that reads what the test set, and counts the readings.
 struct FakeClock {
-    platform::LocalTime now{};
+    LocalInstant now{};
     int reads = 0;
     ClockSource Source() {
         return [this] {
@@ -33,15 +27,15 @@ struct FakeClock {
     }
 };
 
-// Runs the dialog with the clock at `start` and the Chinese weekday names set after
-// initialisation (this test program has no settings file beside it), then the script.
-void RunDialog(FakeClock& clock, const platform::LocalTime& start,
-               const std::function<void(KalvorDlgProbe&)>& script) {
+// Runs the dialog with the clock at `start` and a settings file of `settings` beside the test
+// program, then the script.
+void RunDialog(FakeClock& clock, const LocalInstant& start,
+               const std::function<void(KalvorDlgProbe&)>& script,
+               const std::string& settings = kWeekdays) {
+    const SettingsFileBeside file(settings);
     clock.now = start;
     bool ran = false;
     KalvorDlgProbe dialog(clock.Source(), [&](KalvorDlgProbe& probe) {
-        probe.SetWeekdayNames(kWeekdays);
-        probe.Tick(TIMER_REFRESH);
         script(probe);
         ran = true;
     });
@@ -61,7 +55,7 @@ TEST(ClockDisplay, FormatsDateAndTime) {
         clock.now = At(2016, 3, 5, 6, 23, 59, 7);
         dialog.Tick(TIMER_CLOCK);
         EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), "23:59:07");
-        EXPECT_EQ(dialog.Snapshot(), (TimeSnapshot{2016, 3, 5, 6, 23, 59, 7}));
+        EXPECT_EQ(dialog.Snapshot(), (LocalInstant{2016, 3, 5, 6, 23, 59, 7}));
     });
 }
 
@@ -76,7 +70,7 @@ TEST(ClockDisplay, TimeTickChangesOnlyTheTimeLabel) {
         EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-04-12");
         EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "星期二");
         // ...but the snapshot, which the time-set frames send, has the whole reading.
-        EXPECT_EQ(dialog.Snapshot(), (TimeSnapshot{2016, 4, 13, 3, 10, 0, 1}));
+        EXPECT_EQ(dialog.Snapshot(), (LocalInstant{2016, 4, 13, 3, 10, 0, 1}));
 
         dialog.Tick(TIMER_REFRESH);
         EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-04-13");
@@ -120,15 +114,18 @@ TEST(ClockDisplay, TickThatMissesMidnightLeavesDateToRefreshTimer) {
 
 TEST(ClockDisplay, EmptyWeekdayNameLeavesLabelEmpty) {
     FakeClock clock;
-    RunDialog(clock, At(2016, 3, 7, 1, 12, 30, 0), [&](KalvorDlgProbe& dialog) {
-        std::string names[7] = {kWeekdays[0], "",           kWeekdays[2], kWeekdays[3],
-                                kWeekdays[4], kWeekdays[5], kWeekdays[6]};
-        dialog.SetWeekdayNames(names);
-        dialog.Tick(TIMER_REFRESH);
-        EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "");
-        EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-03-07");
-        EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), "12:30:00");
-    });
+    const std::string noMonday = "[week ini]\r\nSunday=星期日\r\nTuesday=星期二\r\n";
+    RunDialog(
+        clock, At(2016, 3, 7, 1, 12, 30, 0),
+        [&](KalvorDlgProbe& dialog) {
+            EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "");
+            EXPECT_EQ(dialog.Label(IDC_DATE_TEXT), "2016-03-07");
+            EXPECT_EQ(dialog.Label(IDC_TIME_TEXT), "12:30:00");
+            clock.now = At(2016, 3, 8, 2, 12, 30, 0);
+            dialog.Tick(TIMER_REFRESH);
+            EXPECT_EQ(dialog.Label(IDC_WEEKDAY_TEXT), "星期二");
+        },
+        noMonday);
 }
 
 TEST(ClockDisplay, OtherTimerNumbersChangeNothing) {

@@ -8,9 +8,11 @@
 namespace {
 
 void RunDialog(const std::function<void(KalvorDlgProbe&)>& script) {
+    const SettingsFileBeside settings(
+        "[tip ini]\r\ncomopensucceed=open ok\r\ncomopenfailed=open failed\r\n"
+        "comunopen=not open\r\n");
     bool ran = false;
     KalvorDlgProbe dialog(platform::ReadLocalTime, [&](KalvorDlgProbe& probe) {
-        probe.SetTips("open ok", "open failed", "not open");
         probe.Boxes().Forget();
         script(probe);
         ran = true;

@@ -1,8 +1,8 @@
 // The time-set sequence of the main dialog with a clock the test sets, in the test's own
 // process: the frames reach COM1's far end (COM21), one per tick of the send-step timer.
 #include "DialogProbe.h"
+#include "platform/LocalInstant.h"
 #include "tests/serial/support/FarEnd.h"
-#include "timeset/LocalInstant.h"
 #include "timeset/TimeFrame.h"
 
 #include <gtest/gtest.h>
@@ -12,20 +12,8 @@ namespace {
 constexpr int kFrameWaitMs = 3000;
 constexpr int kTickMs = 200;
 
-platform::LocalTime ToReading(const LocalInstant& instant) {
-    const TimeSnapshot& t = instant.m_time;
-    return {.year = t.m_year,
-            .month = t.m_month,
-            .day = t.m_day,
-            .dayOfWeek = t.m_weekday,
-            .hour = t.m_hour,
-            .minute = t.m_minute,
-            .second = t.m_second,
-            .milliseconds = instant.m_milliseconds};
-}
-
 // The seven frames that set `time`, as they go on the line.
-serial_test::Bytes FramesOf(const TimeSnapshot& time) {
+serial_test::Bytes FramesOf(const LocalInstant& time) {
     serial_test::Bytes bytes;
     for (int index = 0; index < kFramesPerSequence; ++index) {
         const TimeFrame frame = BuildTimeFrame(time, *FrameStep::At(index));
@@ -39,7 +27,7 @@ serial_test::Bytes FramesOf(const TimeSnapshot& time) {
 struct SteppedClock {
     LocalInstant now;
     ClockSource Source() {
-        return [this] { return ToReading(now); };
+        return [this] { return now; };
     }
 };
 
@@ -73,13 +61,13 @@ serial_test::Bytes Tick(KalvorDlgProbe& dialog, serial_test::FarEnd& line, Stepp
 }
 
 LocalInstant At(int year, int month, int day, int hour, int minute, int second, int ms) {
-    return {{year, month, day, WeekdayOf(year, month, day), hour, minute, second}, ms};
+    return {year, month, day, WeekdayOf(year, month, day), hour, minute, second, ms};
 }
 
 struct Straddle {
     const char* name;
     LocalInstant start;    // the clock at the first tick
-    TimeSnapshot expected; // what all seven frames carry
+    LocalInstant expected; // what all seven frames carry
 };
 
 void PrintTo(const Straddle& straddle, std::ostream* out) {

@@ -5,7 +5,7 @@
 namespace kalvor_tools {
 
 std::string FormatInstant(const LocalInstant& instant, char separator) {
-    const TimeSnapshot& t = instant.m_time;
+    const LocalInstant& t = instant;
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d.%03d",
                   static_cast<int>(t.m_year), static_cast<int>(t.m_month),
@@ -40,7 +40,7 @@ std::optional<LocalInstant> ParseInstant(const std::string& text) {
         minute < 0 || second < 0) {
         return std::nullopt;
     }
-    return LocalInstant{{year, month, day, WeekdayOf(year, month, day), hour, minute, second}, 0};
+    return LocalInstant{year, month, day, WeekdayOf(year, month, day), hour, minute, second, 0};
 }
 
 std::string FrameHex(const TimeFrame& frame) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "timeset/LocalInstant.h"
+#include "platform/LocalInstant.h"
 #include "timeset/TimeFrame.h"
 
 #include <optional>

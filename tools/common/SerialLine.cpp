@@ -25,7 +25,7 @@ std::optional<platform::PortError> OpenClockLine(platform::CommPort& line,
         return fail(PortOperation::GetLineSettings);
     }
     settings.EnableRts();
-    if (!platform::BuildLineSettings(LineDefinition().c_str(), settings)) {
+    if (!platform::BuildLineSettings(kTimeSetLine, settings)) {
         return fail(PortOperation::BuildLineSettings);
     }
     if (!line.SetLineSettings(settings)) {

@@ -3,25 +3,25 @@
 namespace kalvor_sim {
 
 DeviceClock::DeviceClock(const LocalInstant& powerOnAt)
-    : m_registers{{2000, 1, 1, 6, 0, 0, 0}, 0}, m_setAt(powerOnAt) {}
+    : m_registers{2000, 1, 1, 6, 0, 0, 0, 0}, m_setAt(powerOnAt) {}
 
 LocalInstant DeviceClock::Read(const LocalInstant& at) const {
     if (!m_running) {
         return m_registers;
     }
     LocalInstant shown = AddMilliseconds(m_registers, MillisecondsBetween(m_setAt, at));
-    shown.m_time.m_weekday = (shown.m_time.m_weekday + m_weekdayShift) % 7;
+    shown.m_weekday = (shown.m_weekday + m_weekdayShift) % 7;
     return shown;
 }
 
 bool DeviceClock::HasDay(int day, const LocalInstant& at) const {
-    const TimeSnapshot shown = Read(at).m_time;
+    const LocalInstant shown = Read(at);
     return day >= 1 && day <= DaysInMonth(shown.m_year, shown.m_month);
 }
 
 void DeviceClock::Set(int fieldNumber, int value, const LocalInstant& arrival) {
     LocalInstant shown = Read(arrival);
-    TimeSnapshot& t = shown.m_time;
+    LocalInstant& t = shown;
     switch (fieldNumber) {
     case 1:
         t.m_year = 2000 + value;

@@ -55,7 +55,7 @@ std::string HumanSequence(const SequenceReport& sequence) {
     if (!sequence.m_complete) {
         return line + sequence.m_detail;
     }
-    const int weekday = sequence.m_deviceClock.m_time.m_weekday;
+    const int weekday = sequence.m_deviceClock.m_weekday;
     line += "complete: device clock " + FormatInstant(sequence.m_deviceClock) + " " +
             WeekdayName(weekday) + ", error " + std::to_string(sequence.m_errorMs) + " ms";
     if (!sequence.m_weekdayMatchesDate) {
@@ -103,7 +103,7 @@ std::string JsonSequence(const SequenceReport& sequence, const std::string& devi
         return JsonText(json);
     }
     json["device"] = FormatInstant(sequence.m_deviceClock, 'T');
-    json["weekday"] = sequence.m_deviceClock.m_time.m_weekday;
+    json["weekday"] = sequence.m_deviceClock.m_weekday;
     json["weekday_matches_date"] = sequence.m_weekdayMatchesDate;
     json["computer"] = FormatInstant(sequence.m_computerClock, 'T');
     json["error_ms"] = sequence.m_errorMs;

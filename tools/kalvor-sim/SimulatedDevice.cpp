@@ -36,7 +36,7 @@ void SimulatedDevice::Handle(std::vector<DecodedFrame>& frames, std::vector<Devi
     for (DecodedFrame& frame : frames) {
         if (frame.m_verdict == FrameVerdict::Accepted && frame.m_fieldNumber == 3 &&
             !m_clock.HasDay(frame.m_value, frame.m_arrival)) {
-            const TimeSnapshot shown = m_clock.Read(frame.m_arrival).m_time;
+            const LocalInstant shown = m_clock.Read(frame.m_arrival);
             frame.m_verdict = FrameVerdict::DayNotInMonth;
             frame.m_detail = "day " + std::to_string(frame.m_value) + " does not exist in " +
                              std::to_string(shown.m_year) + "-" + (shown.m_month < 10 ? "0" : "") +
@@ -88,7 +88,7 @@ void SimulatedDevice::Follow(const DecodedFrame& frame, std::vector<DeviceReport
     report.m_deviceClock = m_clock.Read(frame.m_arrival);
     report.m_computerClock = frame.m_arrival;
     report.m_errorMs = MillisecondsBetween(report.m_computerClock, report.m_deviceClock);
-    const TimeSnapshot& shown = report.m_deviceClock.m_time;
+    const LocalInstant& shown = report.m_deviceClock;
     report.m_weekdayMatchesDate =
         shown.m_weekday == WeekdayOf(shown.m_year, shown.m_month, shown.m_day);
     out.emplace_back(std::move(report));

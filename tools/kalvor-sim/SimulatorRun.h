@@ -2,7 +2,7 @@
 
 #include "ByteSource.h"
 #include "FrameDecoder.h"
-#include "timeset/LocalInstant.h"
+#include "platform/LocalInstant.h"
 
 #include <functional>
 #include <ostream>

@@ -28,7 +28,7 @@ int main(int argc, char* argv[]) {
         break;
     }
 
-    const LocalClock clock = [] { return ToLocalInstant(platform::ReadLocalTime()); };
+    const LocalClock clock = [] { return platform::ReadLocalTime(); };
     if (!command.m_listen.empty()) {
         return RunNetworkSimulator(command.m_listen, clock, command.m_options, std::cout,
                                    std::cerr);

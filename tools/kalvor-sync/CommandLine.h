@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SyncDevice.h"
-#include "timeset/LocalInstant.h"
+#include "platform/LocalInstant.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/LocalInstant.h"
 #include "platform/SystemClock.h"
-#include "timeset/LocalInstant.h"
 
 #include <cstdint>
 
@@ -9,7 +9,7 @@ namespace kalvor_sync {
 
 // The computer's local time at an instant of its clock, as a plan reads it.
 inline LocalInstant ComputerLocalTime(std::int64_t microseconds) {
-    return ToLocalInstant(platform::LocalTimeAt(microseconds));
+    return platform::LocalTimeAt(microseconds);
 }
 
 } // namespace kalvor_sync

@@ -29,7 +29,7 @@ void PrintDryRun(const SyncCommand& command, std::ostream& out) {
     if (verbose) {
         out << FormatInstant(plan.m_instant) << "  the device takes "
             << kalvor_tools::FormatSecond(plan.m_instant) << " "
-            << kalvor_tools::WeekdayName(plan.m_instant.m_time.m_weekday) << '\n';
+            << kalvor_tools::WeekdayName(plan.m_instant.m_weekday) << '\n';
     }
 }
 

@@ -173,7 +173,7 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
         }
         const LocalInstant& instant = plans.at(devices[i].latencyMicroseconds).m_instant;
         m_log.Note("set " + devices[i].Label() + " to " + kalvor_tools::FormatSecond(instant) +
-                   " " + kalvor_tools::WeekdayName(instant.m_time.m_weekday) +
+                   " " + kalvor_tools::WeekdayName(instant.m_weekday) +
                    (reason.empty() ? "" : " (" + reason + ")"));
         links[i].reset();
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CommandLine.h"
-#include "timeset/LocalInstant.h"
+#include "platform/LocalInstant.h"
 #include "timeset/TimeFrame.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "tools/driver/Process.h"
+#include "tests/driver/Process.h"
 
 namespace driver {
 

@@ -1,4 +1,4 @@
-#include "tools/driver/ProcessFigures.h"
+#include "tests/driver/ProcessFigures.h"
 
 #include "platform/win32/UniqueHandle.h"
 

@@ -1,4 +1,4 @@
-#include "tools/driver/Screen.h"
+#include "tests/driver/Screen.h"
 
 #include <array>
 #include <fstream>

@@ -1,7 +1,7 @@
-#include "tools/driver/MessageBoxes.h"
+#include "tests/driver/MessageBoxes.h"
 
-#include "tools/driver/Screen.h"
-#include "tools/driver/Windows.h"
+#include "tests/driver/Screen.h"
+#include "tests/driver/Windows.h"
 
 #include <cstdlib>
 #include <limits>

@@ -1,7 +1,7 @@
-#include "tools/driver/Commands.h"
+#include "tests/driver/Commands.h"
 
 #include "res/resource.h"
-#include "tools/driver/Screen.h"
+#include "tests/driver/Screen.h"
 
 namespace driver {
 

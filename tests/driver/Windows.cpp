@@ -1,4 +1,4 @@
-#include "tools/driver/Windows.h"
+#include "tests/driver/Windows.h"
 
 namespace driver {
 namespace {

@@ -1,4 +1,4 @@
-#include "LocalInstant.h"
+#include "platform/LocalInstant.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,11 +25,10 @@ chrono::sys_days DayOf(std::int64_t year, std::int64_t month, std::int64_t day) 
 }
 
 // An instant as milliseconds since 1970-01-01 00:00:00 of the same (time-zone-free) clock.
-Milliseconds SinceEpoch(const LocalInstant& instant) {
-    const TimeSnapshot& t = instant.m_time;
+Milliseconds SinceEpoch(const LocalInstant& t) {
     return DayOf(t.m_year, t.m_month, t.m_day).time_since_epoch() + chrono::hours{t.m_hour} +
            chrono::minutes{t.m_minute} + chrono::seconds{t.m_second} +
-           Milliseconds{instant.m_milliseconds};
+           Milliseconds{t.m_milliseconds};
 }
 
 } // namespace
@@ -41,13 +40,13 @@ LocalInstant AddMilliseconds(const LocalInstant& from, std::int64_t milliseconds
     const chrono::hh_mm_ss<Milliseconds> time{moved - day.time_since_epoch()};
 
     LocalInstant result;
-    result.m_time.m_year = static_cast<int>(date.year());
-    result.m_time.m_month = static_cast<int>(static_cast<unsigned>(date.month()));
-    result.m_time.m_day = static_cast<int>(static_cast<unsigned>(date.day()));
-    result.m_time.m_weekday = static_cast<int>(chrono::weekday{day}.c_encoding());
-    result.m_time.m_hour = static_cast<int>(time.hours().count());
-    result.m_time.m_minute = static_cast<int>(time.minutes().count());
-    result.m_time.m_second = static_cast<int>(time.seconds().count());
+    result.m_year = static_cast<int>(date.year());
+    result.m_month = static_cast<int>(static_cast<unsigned>(date.month()));
+    result.m_day = static_cast<int>(static_cast<unsigned>(date.day()));
+    result.m_weekday = static_cast<int>(chrono::weekday{day}.c_encoding());
+    result.m_hour = static_cast<int>(time.hours().count());
+    result.m_minute = static_cast<int>(time.minutes().count());
+    result.m_second = static_cast<int>(time.seconds().count());
     result.m_milliseconds = static_cast<int>(time.subseconds().count());
     return result;
 }
