@@ -22,11 +22,11 @@ TEST(DeviceArgument, NetworkDevicesByUrl) {
     EXPECT_EQ(Network(raw)->port, 4001);
     EXPECT_EQ(DeviceLabel(*raw.device), "tcp://clock-hall.example:4001");
 
-    const DeviceArgument telnet = ParseDeviceArgument("RFC2217://[fe80::1]:7001");
+    const DeviceArgument telnet = ParseDeviceArgument("RFC2217://[::1]:7001");
     ASSERT_TRUE(Network(telnet)) << telnet.problem;
     EXPECT_EQ(Network(telnet)->protocol, NetworkDevice::Protocol::Rfc2217);
-    EXPECT_EQ(Network(telnet)->host, "fe80::1");
-    EXPECT_EQ(DeviceLabel(*telnet.device), "rfc2217://[fe80::1]:7001");
+    EXPECT_EQ(Network(telnet)->host, "::1");
+    EXPECT_EQ(DeviceLabel(*telnet.device), "rfc2217://[::1]:7001");
 
     EXPECT_EQ(Network(ParseDeviceArgument("tcp://127.0.0.1:65535"))->port, 65535);
     EXPECT_TRUE(Network(ParseDeviceArgument("tcp://clock.:1"))); // fully qualified
