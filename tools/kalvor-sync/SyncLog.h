@@ -4,6 +4,8 @@
 #include "platform/LocalInstant.h"
 #include "timeset/TimeFrame.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -18,8 +20,10 @@ public:
     SyncLog(std::ostream& out, std::ostream& errors, SyncCommand::Verbosity verbosity)
         : m_out(out), m_errors(errors), m_verbosity(verbosity) {}
 
-    // One frame handed to the port at `at`; shown with --verbose.
-    void Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame);
+    // One frame handed to `devices` devices at `at`, which took `microseconds` from the first
+    // write's start to the last write's end; shown with --verbose.
+    void Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame, std::size_t devices,
+               std::int64_t microseconds);
     // A result; not shown with --quiet.
     void Note(const std::string& line);
     // A detail shown with --verbose only.

@@ -24,22 +24,22 @@ int ExitStatusOf(PortOutcome outcome) {
 } // namespace
 
 int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
-            const ClockCheck::Reader& readClockSync) {
+            const ClockCheck::Reader& readClockSync, const NetworkOptions& network) {
     SyncLog log(out, errors, command.m_verbosity);
     ClockCheck check(readClockSync, command.m_requireSynced, log);
     const platform::Interruption interruption;
     platform::DeadlineTimer timer;
-    SequenceRun run(command.m_align, command.m_latencyMicroseconds, log, interruption, timer);
+    SequenceRun run(command.m_align, log, interruption, timer, network);
 
     if (command.m_everyMicroseconds > 0) {
-        return KeepInSync(run, check, command.m_ports, command.m_everyMicroseconds, log,
+        return KeepInSync(run, check, command.m_devices, command.m_everyMicroseconds, log,
                           interruption)
             .Run();
     }
     if (!check.BeforeSequence()) {
         return kExitClockNotSynced;
     }
-    const SequenceResult result = run.Once(command.m_ports);
+    const SequenceResult result = run.Once(command.m_devices);
     int status = kExitSent;
     for (const PortResult& port : result.ports) {
         for (const std::string& error : port.errors) {
