@@ -1,5 +1,5 @@
 // libFuzzer harness for the simulated device's input side: the frame decoder, the device clock
-// it sets, and the report lines. Built and run by bench/fuzz-frame-decoder, not by CI.
+// it sets, and the report lines. Built and run by bench/fuzz frame-decoder, not by CI.
 //
 // The input is pairs of bytes: a delay in milliseconds (0 to 255, so that the silence limit of
 // 100 ms is crossed now and then) and a received byte. Besides the sanitizers' checks it holds

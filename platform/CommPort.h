@@ -138,6 +138,12 @@ public:
 
     // Writes count bytes and waits until the write has ended (within the write time-outs).
     Transfer Write(const std::uint8_t* bytes, std::uint32_t count);
+    // The same in two halves, so that one thread can start a write on many ports at the same
+    // instant and then wait for them all: StartWrite hands the bytes over (they are copied) and
+    // returns at once, Completed when they were all taken, Pending when FinishWrite must wait.
+    IoStart StartWrite(const std::uint8_t* bytes, std::uint32_t count);
+    // Waits until the write started last has ended; Done at once when it had completed.
+    Transfer FinishWrite();
     // Reads one byte, waiting within the read time-outs; received tells whether one came.
     Transfer ReadByte(std::uint8_t& byte, bool& received);
 

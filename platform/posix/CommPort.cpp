@@ -14,6 +14,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -154,6 +155,9 @@ struct CommPort::State {
     UniqueFd fd;
     CommTimeouts timeouts;
     std::uint32_t eventMask = 0;
+    // The bytes of the write started last that the line did not take at once, and its limit.
+    std::vector<std::uint8_t> unwritten;
+    std::optional<Clock::time_point> writeDeadline;
 };
 
 CommPort::CommPort() = default;
@@ -285,32 +289,54 @@ void CommPort::CancelEventWait(IoRecord& record) {
 }
 
 Transfer CommPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
+    if (StartWrite(bytes, count) == IoStart::Failed) {
+        return Transfer::StartFailed;
+    }
+    return FinishWrite();
+}
+
+IoStart CommPort::StartWrite(const std::uint8_t* bytes, std::uint32_t count) {
     if (!IsOpen()) {
         errno = EBADF;
-        return Transfer::StartFailed;
+        return IoStart::Failed;
     }
-    const int fd = m_state->fd.Get();
-    const auto deadline = DeadlineFor(m_state->timeouts.writeTotalMultiplier,
-                                      m_state->timeouts.writeTotalConstant, count);
-    ssize_t written = ::write(fd, bytes, count);
+    State& state = *m_state;
+    state.unwritten.clear();
+    state.writeDeadline =
+        DeadlineFor(state.timeouts.writeTotalMultiplier, state.timeouts.writeTotalConstant, count);
+    const ssize_t written = ::write(state.fd.Get(), bytes, count);
     if (written < 0 && errno != EAGAIN) {
-        return Transfer::StartFailed;
+        return IoStart::Failed;
     }
-    std::uint32_t done = written > 0 ? static_cast<std::uint32_t>(written) : 0;
-    while (done < count) {
-        const int ready = AwaitReady(fd, POLLOUT, deadline);
+    const std::uint32_t done = written > 0 ? static_cast<std::uint32_t>(written) : 0;
+    state.unwritten.assign(bytes + done, bytes + count);
+    return state.unwritten.empty() ? IoStart::Completed : IoStart::Pending;
+}
+
+Transfer CommPort::FinishWrite() {
+    if (!IsOpen()) {
+        errno = EBADF;
+        return Transfer::CompletionFailed;
+    }
+    State& state = *m_state;
+    const int fd = state.fd.Get();
+    std::size_t done = 0;
+    while (done < state.unwritten.size()) {
+        const int ready = AwaitReady(fd, POLLOUT, state.writeDeadline);
         if (ready < 0) {
             return Transfer::CompletionFailed;
         }
         if (ready == 0) {
-            return Transfer::Done; // the time limit ends a write; what went, went
+            break; // the time limit ends a write; what went, went
         }
-        written = ::write(fd, bytes + done, count - done);
+        const ssize_t written =
+            ::write(fd, state.unwritten.data() + done, state.unwritten.size() - done);
         if (written < 0 && errno != EAGAIN) {
             return Transfer::CompletionFailed;
         }
-        done += written > 0 ? static_cast<std::uint32_t>(written) : 0;
+        done += written > 0 ? static_cast<std::size_t>(written) : 0;
     }
+    state.unwritten.clear();
     return Transfer::Done;
 }
 

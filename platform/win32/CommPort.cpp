@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <new>
+#include <vector>
 #include <windows.h>
 
 namespace platform {
@@ -92,6 +93,8 @@ struct CommPort::State {
     IoRecord* pendingWait = nullptr;
     bool waitCompletedAtOnce = false;
     std::uint8_t readByte = 0;
+    std::vector<std::uint8_t> writing; // the bytes of the write started last
+    bool writePending = false;         // that write goes on; FinishWrite waits for it
 
     // Ends the pending event wait and waits, up to `boundMs`, until it has let go of its record
     // (its event is signalled). A new event mask ends a wait on Windows, which completes it with
@@ -135,6 +138,12 @@ void CommPort::Close() {
     }
     IoRecord* pending = m_state->pendingWait;
     const DWORD error = ::GetLastError();
+    if (m_state->writePending) {
+        // The write's record and bytes must outlive it: it is ended before they go.
+        ::CancelIo(m_state->port.Get());
+        DWORD written = 0;
+        ::GetOverlappedResult(m_state->port.Get(), &m_state->write.record, &written, TRUE);
+    }
     m_state->port.Reset();
     if (pending != nullptr) {
         // Closing the port ends the wait; its record must not be written after this returns.
@@ -296,20 +305,45 @@ void CommPort::CancelEventWait(IoRecord& record) {
 }
 
 Transfer CommPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
+    if (StartWrite(bytes, count) == IoStart::Failed) {
+        return Transfer::StartFailed;
+    }
+    return FinishWrite();
+}
+
+IoStart CommPort::StartWrite(const std::uint8_t* bytes, std::uint32_t count) {
     if (!IsOpen()) {
         NotOpen();
-        return Transfer::StartFailed;
+        return IoStart::Failed;
     }
     State& state = *m_state;
+    // The system reads the bytes while the write is under way: they are kept until it ends.
+    state.writing.assign(bytes, bytes + count);
+    state.writePending = false;
     OVERLAPPED* overlapped = state.write.Fresh();
-    if (::WriteFile(state.port.Get(), bytes, count, nullptr, overlapped)) {
-        return Transfer::Done;
+    if (::WriteFile(state.port.Get(), state.writing.data(), count, nullptr, overlapped)) {
+        return IoStart::Completed;
     }
     if (::GetLastError() != ERROR_IO_PENDING) {
-        return Transfer::StartFailed;
+        return IoStart::Failed;
     }
+    state.writePending = true;
+    return IoStart::Pending;
+}
+
+Transfer CommPort::FinishWrite() {
+    if (!IsOpen()) {
+        NotOpen();
+        return Transfer::CompletionFailed;
+    }
+    State& state = *m_state;
+    if (!state.writePending) {
+        return Transfer::Done;
+    }
+    state.writePending = false;
     DWORD written = 0;
-    if (::GetOverlappedResult(state.port.Get(), overlapped, &written, TRUE) || EndedByTimeout()) {
+    if (::GetOverlappedResult(state.port.Get(), &state.write.record, &written, TRUE) ||
+        EndedByTimeout()) {
         return Transfer::Done;
     }
     return Transfer::CompletionFailed;

@@ -15,9 +15,13 @@ set -euo pipefail
 
 # The DLLs that Windows XP ships and that a program of ours may import.
 xp_dlls=(kernel32.dll user32.dll gdi32.dll comctl32.dll msvcrt.dll advapi32.dll shell32.dll
-    ole32.dll oleaut32.dll comdlg32.dll version.dll winmm.dll)
-# Functions of Vista and later.
-not_on_xp='^(GetTickCount64|GetSystemTimePreciseAsFileTime|InitOnce.*|.*ConditionVariable.*|.*SRWLock.*|Fls(Alloc|Free|GetValue|SetValue)|CreateEventEx[AW]|CreateSemaphoreEx[AW]|CreateMutexEx[AW]|WaitOnAddress|WakeByAddress.*|GetCurrentProcessorNumber|GetFinalPathNameByHandle[AW]|QueryFullProcessImageName[AW]|(CompareString|LCMapString|GetLocaleInfo)Ex|GetFileInformationByHandleEx)$'
+    ole32.dll oleaut32.dll comdlg32.dll version.dll winmm.dll ws2_32.dll)
+# Functions of Vista and later: of kernel32, and of ws2_32 (XP's Winsock 2 has getaddrinfo,
+# getnameinfo and select, but not WSAPoll, the text conversions of addresses or the newer
+# look-ups and connects).
+not_on_xp_kernel='GetTickCount64|GetSystemTimePreciseAsFileTime|InitOnce.*|.*ConditionVariable.*|.*SRWLock.*|Fls(Alloc|Free|GetValue|SetValue)|CreateEventEx[AW]|CreateSemaphoreEx[AW]|CreateMutexEx[AW]|WaitOnAddress|WakeByAddress.*|GetCurrentProcessorNumber|GetFinalPathNameByHandle[AW]|QueryFullProcessImageName[AW]|(CompareString|LCMapString|GetLocaleInfo)Ex|GetFileInformationByHandleEx'
+not_on_xp_sockets='WSAPoll|inet_pton|inet_ntop|InetPton[AW]|InetNtop[AW]|GetAddrInfoEx.*|SetAddrInfoEx[AW]|FreeAddrInfoEx.*|WSAConnectByName[AW]|WSAConnectByList|WSASendMsg|WSAGetIPUserMtu|WSASetIPUserMtu'
+not_on_xp="^($not_on_xp_kernel|$not_on_xp_sockets)\$"
 
 deny=''
 allowed=()

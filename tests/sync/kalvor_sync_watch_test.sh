@@ -74,15 +74,6 @@ sim() {
     "${sim[@]}" --port "$(device "$n")" --json "$@" >"$out" 2>&1 &
     pids+=($!)
 }
-# now: the computer's clock, in seconds with decimals.
-now() { date +%s.%N; }
-# arrival FILE PATTERN [N]: when the N-th line (the first by default) that matches arrived, in
-# seconds since 1970; the simulators run on UTC.
-arrival() {
-    local stamp
-    stamp=$(tr -d '\r' <"$1" | grep -E -- "$2" | sed -n "${3:-1}p" | sed -E 's/.*"arrival":"([^"]+)".*/\1/')
-    [[ -n $stamp ]] && date -d "${stamp/T/ } UTC" +%s.%N
-}
 # sequences_seen FILE N SECONDS: waits until the device reported N complete sequences.
 sequences_seen() {
     local deadline=$((SECONDS + $3))
@@ -91,9 +82,6 @@ sequences_seen() {
         sleep 0.05
     done
 }
-# seconds_between A B: B - A, to the millisecond.
-seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
-at_most() { [[ -n $1 ]] && awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v <= limit) }'; }
 out=$links/out err=$links/err
 
 # devices: three devices at once, and a port that appears while --every runs.

@@ -24,7 +24,7 @@ Outcome Sync(const platform::ClockSyncState& state, bool requireSynced,
              SyncCommand::Verbosity verbosity = SyncCommand::Verbosity::Normal) {
     serial_test::FarEnd line(kLinePort);
     SyncCommand command;
-    command.m_ports = {serial_test::PortFor(kLinePort)};
+    command.m_devices = {{serial_test::PortFor(kLinePort), 0}};
     command.m_requireSynced = requireSynced;
     command.m_align = false; // nothing here is about the instant
     command.m_verbosity = verbosity;

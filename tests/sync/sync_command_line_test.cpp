@@ -33,21 +33,36 @@ TEST(InstantText, OnlyRealTimesTheDeviceCanHoldAreTaken) {
     }
 }
 
+const platform::PortName& Serial(const SyncCommand& command, std::size_t index) {
+    return std::get<platform::PortName>(command.m_devices.at(index).address);
+}
+
+const NetworkDevice& Network(const SyncCommand& command, std::size_t index) {
+    return std::get<NetworkDevice>(command.m_devices.at(index).address);
+}
+
 TEST(SyncCommandLine, PortsDurationsAndOffsets) {
-    EXPECT_EQ(Parse({"--port", "3"}).m_ports.at(0).number, 3);
-    EXPECT_EQ(Parse({"--port", "COM10"}).m_ports.at(0).number, 10);
-    EXPECT_EQ(Parse({"--port", "\\\\.\\COM12"}).m_ports.at(0).number, 12);
+    EXPECT_EQ(Serial(Parse({"--port", "3"}), 0).number, 3);
+    EXPECT_EQ(Serial(Parse({"--port", "COM10"}), 0).number, 10);
+    EXPECT_EQ(Serial(Parse({"--port", "\\\\.\\COM12"}), 0).number, 12);
     const SyncCommand device = Parse({"--port", "/dev/ttyUSB0"});
     EXPECT_EQ(device.m_action, SyncCommand::Action::Sync);
-    EXPECT_EQ(device.m_ports.at(0).device, "/dev/ttyUSB0");
-    EXPECT_EQ(device.m_ports.at(0).number, 0);
+    EXPECT_EQ(Serial(device, 0).device, "/dev/ttyUSB0");
+    EXPECT_EQ(Serial(device, 0).number, 0);
 
-    // Several devices, each once, in the order given.
-    const SyncCommand three = Parse({"--port", "COM1", "--port", "/dev/ttyUSB0", "--port", "3"});
-    ASSERT_EQ(three.m_ports.size(), 3u);
-    EXPECT_EQ(three.m_ports[0].number, 1);
-    EXPECT_EQ(three.m_ports[1].device, "/dev/ttyUSB0");
-    EXPECT_EQ(three.m_ports[2].number, 3);
+    // Several devices, each once, in the order given, each with --offset unless it has its own.
+    const SyncCommand three = Parse({"--port", "COM1", "--port", "/dev/ttyUSB0", "--port",
+                                     "rfc2217://[::1]:7000", "--offset", "2.5"});
+    ASSERT_EQ(three.m_devices.size(), 3u);
+    EXPECT_EQ(Serial(three, 0).number, 1);
+    EXPECT_EQ(Serial(three, 1).device, "/dev/ttyUSB0");
+    EXPECT_EQ(Network(three, 2).protocol, NetworkDevice::Protocol::Rfc2217);
+    EXPECT_EQ(Network(three, 2).host, "::1");
+    EXPECT_EQ(Network(three, 2).port, 7000);
+    EXPECT_EQ(three.m_devices[2].Label(), "rfc2217://[::1]:7000");
+    for (const SyncDevice& each : three.m_devices) {
+        EXPECT_EQ(each.latencyMicroseconds, 2'500);
+    }
     EXPECT_TRUE(Parse({"--port", "1", "--require-synced"}).m_requireSynced);
     EXPECT_FALSE(Parse({"--port", "1"}).m_requireSynced);
 
@@ -82,6 +97,9 @@ TEST(SyncCommandLine, WhatIsWrongIsAUsageError) {
         {"--port", "1", "--frobnicate"},
         {"--port", "COM2", "--port", "2"},
         {"--port", "1", "--port", "0"},
+        {"--port", "tcp://clock:4001", "--port", "rfc2217://CLOCK:4001"},
+        {"--port", "tcp://clock"},
+        {"--ports-from", "/no/such/list"},
     };
     for (const auto& words : wrong) {
         std::vector<const char*> argv{"kalvor-sync"};

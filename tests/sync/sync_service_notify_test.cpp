@@ -162,7 +162,7 @@ constexpr std::size_t kSequenceBytes = 28;
 
 struct FollowingRun {
     explicit FollowingRun(const ClockCheck::Reader& clock, bool requireSynced) {
-        command.m_ports = {serial_test::PortFor(kLinePort)};
+        command.m_devices = {{serial_test::PortFor(kLinePort), 0}};
         command.m_everyMicroseconds = 3'600'000'000;
         command.m_requireSynced = requireSynced;
         command.m_align = false; // nothing here is about the instant

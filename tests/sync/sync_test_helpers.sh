@@ -16,6 +16,25 @@ use_wine() {
 # shellcheck source=../../scripts/pty-pair
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/pty-pair"
 
+# wine_in_sandbox ARGS...: a test whose first argument is "wine" runs inside scripts/sandbox,
+# where no real serial device exists: it is started again there, unless it is there already.
+wine_in_sandbox() {
+    if [[ $1 == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
+        exec "$(dirname "${BASH_SOURCE[0]}")/../../scripts/sandbox" "$0" "$@"
+    fi
+}
+
+# begin_program_test native|wine SYNC SIM [WINE-PREFIX ARCH]: what a test of the two programs
+# starts with: sets mode, sync_program and sim_program; under Wine it runs in the sandbox, with
+# the prefix's environment (or ends as skipped where this machine cannot run that Wine).
+begin_program_test() {
+    wine_in_sandbox "$@"
+    mode=$1 sync_program=$2 sim_program=$3
+    if [[ $mode == wine ]]; then
+        use_wine "$4" "$5"
+    fi
+}
+
 passed=0 failed=0
 pass() { passed=$((passed + 1)); }
 # fail DESCRIPTION [FILE...]: one failed check, with the files that show why.
@@ -59,6 +78,60 @@ error_ms() {
         sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/'
 }
 within() { [[ -n $1 ]] && (($1 >= $2 && $1 <= $3)); }
+# now: the computer's clock, in seconds with decimals.
+now() { date +%s.%N; }
+# arrival FILE PATTERN [N]: when the N-th line (the first by default) that matches arrived, in
+# seconds since 1970; the simulators run on UTC.
+arrival() {
+    local stamp
+    stamp=$(tr -d '\r' <"$1" | grep -E -- "$2" | sed -n "${3:-1}p" | sed -E 's/.*"arrival":"([^"]+)".*/\1/')
+    [[ -n $stamp ]] && date -d "${stamp/T/ } UTC" +%s.%N
+}
+# seconds_between A B: B - A, to the millisecond.
+seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+at_most() { [[ -n $1 ]] && awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v <= limit) }'; }
+# start_network_sim OUT COUNT ARGS...: kalvor-sim as COUNT network devices (ARGS say where), its
+# JSON lines in OUT, its pid in net_sim_pid; waits until all of them listen.
+start_network_sim() {
+    local out=$1 count=$2 deadline=$((SECONDS + 30))
+    shift 2
+    "${sim[@]}" --json "$@" >"$out" 2>&1 &
+    net_sim_pid=$!
+    pids+=($net_sim_pid)
+    until (($(count_of "$out" '"type":"listening"') >= count)); do
+        if ((SECONDS >= deadline)) || ! kill -0 $net_sim_pid 2>/dev/null; then
+            fail "kalvor-sim listens as $count network devices within 30 s" "$out"
+            return 1
+        fi
+        sleep 0.05
+    done
+}
+# listens_again URL OUT SECONDS WHAT: 5 s from now kalvor-sim listens on URL again (its lines
+# in OUT), and passes when the device it is gets its first frame within SECONDS of that.
+listens_again() {
+    local url=$1 out=$2 limit=$3 what=$4 back first
+    sleep 5
+    start_network_sim "$out" 1 --port "$url" --line-time --sequences 1 || return
+    back=$(now)
+    if finish $net_sim_pid 20 >/dev/null; then
+        first=$(seconds_between "$back" "$(arrival "$out" '"name":"year"')")
+        echo "$what: first frame after $first s"
+        if at_most "$first" "$limit"; then pass; else
+            fail "$what: the device that listens again gets its first frame within $limit s (after $first s)" "$out"
+        fi
+    else
+        fail "$what: the device that listens again is set" "$out"
+    fi
+}
+# listening_urls FILE: the URLs of the devices a network simulator listens as, one per line.
+listening_urls() {
+    tr -d '\r' <"$1" | grep '"type":"listening"' | sed -E 's/.*"address":"([^"]+)".*/\1/'
+}
+# device_errors FILE: the error of each device's first complete sequence, one per line.
+device_errors() {
+    tr -d '\r' <"$1" | grep '"type":"sequence".*"complete":true' |
+        sed -E 's/.*"address":"([^"]+)".*"error_ms":(-?[0-9]+).*/\1 \2/' | sort -s -u -k1,1 | cut -d' ' -f2
+}
 # until_listening FILE SECONDS: waits until the simulator whose log is FILE reads the line. It
 # empties the line when it opens it, so a frame sent sooner would be lost, and a Wine program may
 # take seconds to start on a loaded machine: a byte outside any frame goes to the computer's end

@@ -148,22 +148,45 @@ TEST(SimulatorCommandLine, TakesItsOptions) {
     EXPECT_EQ(device.m_port->number, 0);
     EXPECT_EQ(Parse({"--help"}).m_action, CommandLine::Action::Help);
     EXPECT_EQ(Parse({"--hex", "-", "--version"}).m_action, CommandLine::Action::Version);
+
+    // Network devices: loopback unless an address is given, N of them on the ports from PORT on,
+    // or N free ports for port 0.
+    const CommandLine three = Parse({"--port", "tcp://:4001", "--devices", "3"});
+    ASSERT_EQ(three.m_listen.size(), 3u);
+    EXPECT_EQ(three.m_listen[0].host, "127.0.0.1");
+    EXPECT_EQ(three.m_listen[2].port, 4003);
+    const CommandLine free = Parse({"--port", "rfc2217://[::1]:0", "--port", "tcp://:0"});
+    ASSERT_EQ(free.m_listen.size(), 2u);
+    EXPECT_EQ(free.m_listen[0].protocol, kalvor_tools::NetworkDevice::Protocol::Rfc2217);
+    EXPECT_EQ(free.m_listen[0].host, "::1");
+    EXPECT_EQ(free.m_listen[1].port, 0);
 }
 
 TEST(SimulatorCommandLine, RefusesWhatItCannotDo) {
     const std::pair<std::vector<const char*>, const char*> cases[] = {
-        {{}, "give one input: --port N|DEVICE, --replay FILE or --hex FILE"},
+        {{}, "give one input: --port N|DEVICE|URL, --replay FILE or --hex FILE"},
         {{"--hex", "a", "--replay", "b"},
-         "give one input: --port N|DEVICE, --replay FILE or --hex FILE"},
+         "give one input: --port N|DEVICE|URL, --replay FILE or --hex FILE"},
         {{"--port", "3", "--hex", "-"},
-         "give one input: --port N|DEVICE, --replay FILE or --hex FILE"},
+         "give one input: --port N|DEVICE|URL, --replay FILE or --hex FILE"},
         {{"--hex"}, "--hex needs a value"},
         {{"--hex", "-", "--sequences", "0"}, "--sequences: \"0\" is not a count from 1"},
         {{"--hex", "-", "--silence-ms", "10x"},
          "--silence-ms: \"10x\" is not a number of milliseconds from 1 to 60000"},
         {{"--hex", "-", "--bogus"}, "unknown option --bogus"},
         {{"--port", "0"}, "--port: \"0\" is neither a port number from 1 to 255 nor a device"},
-        {{"--port", "1", "--port", "2"}, "--port: the simulator is one device, on one port"},
+        {{"--port", "1", "--port", "2"},
+         "--port: a simulator on a serial port is one device, on one port"},
+        {{"--port", "1", "--port", "tcp://:0"},
+         "--port: a simulator on a serial port is one device, on one port"},
+        {{"--port", "1", "--devices", "2"},
+         "--devices goes with network devices (--port tcp://... or rfc2217://...)"},
+        {{"--port", "tcp://127.0.0.1:65535", "--devices", "2"},
+         "--devices: 2 ports from 65535 go past 65535"},
+        {{"--port", "tcp://:0", "--devices", "0"},
+         "--devices: \"0\" is not a count from 1 to 10000"},
+        {{"--port", "telnet://:23"},
+         "--port: \"telnet://:23\": \"telnet://\" is not a kind of device (tcp:// or rfc2217://)"},
         {{"--port", "COM300"},
          "--port: \"COM300\" is neither a port number from 1 to 255 nor a device"},
         {{"/dev/pts/3"}, "unexpected argument \"/dev/pts/3\" (a port is given with --port)"},

@@ -23,6 +23,11 @@ bool DropPrefix(std::string_view& text, std::string_view prefix) {
     return true;
 }
 
+std::string SerialPortProblem(const std::string& text) {
+    return "\"" + text + "\" is neither a port number from 1 to " +
+           std::to_string(kHighestComPort) + " nor a device";
+}
+
 } // namespace
 
 std::optional<platform::PortName> ParsePortArgument(const std::string& text) {
@@ -43,8 +48,25 @@ std::optional<platform::PortName> ParsePortArgument(const std::string& text) {
 }
 
 std::string PortArgumentError(const std::string& text) {
-    return "--port: \"" + text + "\" is neither a port number from 1 to " +
-           std::to_string(kHighestComPort) + " nor a device";
+    return "--port: " + SerialPortProblem(text);
+}
+
+const std::string& DeviceLabel(const DeviceAddress& device) {
+    return std::visit([](const auto& named) -> const std::string& { return named.label; }, device);
+}
+
+DeviceArgument ParseDeviceArgument(const std::string& text, NetworkUse use) {
+    if (LooksLikeUrl(text)) {
+        UrlReading url = ReadNetworkUrl(text, use);
+        if (!url.device) {
+            return {std::nullopt, "\"" + text + "\": " + url.problem};
+        }
+        return {DeviceAddress(std::move(*url.device)), {}};
+    }
+    if (auto port = ParsePortArgument(text)) {
+        return {DeviceAddress(std::move(*port)), {}};
+    }
+    return {std::nullopt, SerialPortProblem(text)};
 }
 
 } // namespace kalvor_tools

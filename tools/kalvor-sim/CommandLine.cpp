@@ -19,6 +19,8 @@ bool ParseCount(const std::string& text, int lowest, int highest, int& value) {
 
 const char* UsageText() {
     return R"(usage: kalvor-sim [--json] [--sequences N] [--silence-ms MS] [--line-time] --port N|DEVICE
+       kalvor-sim [--json] [--sequences N] [--silence-ms MS] [--line-time] [--devices N]
+                  --port tcp://ADDRESS:PORT|rfc2217://ADDRESS:PORT [--port URL]...
        kalvor-sim [--json] [--sequences N] [--silence-ms MS] --replay FILE
        kalvor-sim [--json] [--sequences N] [--silence-ms MS] --hex FILE|-
        kalvor-sim --help | --version
@@ -32,16 +34,28 @@ local time when the bytes were read.
 On a serial port it is the device itself: it reads the line at 9600 baud, 8 data bits, no
 parity, 1 stop bit, and runs until it is stopped (Ctrl-C) or N sequences came.
 
+On the network it is an Ethernet clock, or a serial device server's port with a clock behind it:
+it listens on ADDRESS:PORT (an IPv4 address, or an IPv6 address in brackets; without an
+address, on 127.0.0.1, this computer alone) and takes one connection at a time, whose bytes are
+its line. tcp:// takes them as they are; rfc2217:// is an RFC 2217 server, which answers the
+client's Telnet negotiation and sets its line as the client asks (and tells it). PORT 0 takes a
+free port, which the first lines tell. One simulator may be many devices: each --port is one, or
+N with --devices N, on the ports from PORT on (on N free ports for 0). Every report then names
+its device.
+
 Input:
   --replay FILE     replay captured bytes from FILE, as they are
   --hex FILE|-      replay bytes written as hex text ("F6 01 16 F2"), one chunk per line,
                     '#' starts a comment; "-" reads standard input
   --port N|DEVICE   serial port N (COM<N> on Windows, /dev/ttyS<N-1> on Linux), or a device
                     path such as /dev/ttyUSB0 or a pseudo-terminal
+  --port URL        a device on the network: tcp://ADDRESS:PORT or rfc2217://ADDRESS:PORT; may
+                    be given again for further devices
 
 Options:
   --json            one JSON object per line instead of text (keys below)
-  --sequences N     stop after N complete sequences
+  --sequences N     stop after N complete sequences (of every device, with several)
+  --devices N       with network devices: N devices per --port (1 to 10000)
   --silence-ms MS   a frame whose next byte comes more than MS ms later is truncated
                     (default 100; a frame takes 4.2 ms at 9600 baud, frames come 200 ms apart)
   --line-time       stamp each byte with the time a 9600-baud line would deliver it (1.04 ms
@@ -63,8 +77,16 @@ of noise, and per end of a sequence. With --json, one object per line; times are
     "weekday" (0 Sunday), "weekday_matches_date", "computer" (the local time then) and
     "error_ms" (device minus computer); when incomplete "detail"
 
-Exit status: 0 the input ended or N sequences came, 1 the input or port could not be read,
-2 usage.
+Network devices add these reports: "listening" (with "address", the device's URL), and, with
+"address" and "arrival": "connected" and "disconnected" (with "detail": the client's address,
+or why), and "line" when an RFC 2217 client set the line ("baud", "data_bits", "settings" in
+words). Every other report of a network device has "address" right after "type". At its end
+it tells how precisely it stamped the lines it read at once: "stamping", with "passes" (that
+read bytes), "longest_pass_us" and "lines_in_longest_pass" (a byte that arrives during a pass is
+stamped by the next).
+
+Exit status: 0 the input ended, N sequences came or it was stopped on the network, 1 the input
+or port could not be read (or a network device could not listen), 2 usage.
 )";
 }
 
@@ -78,7 +100,7 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
 
     kalvor_tools::CommonFlags common;
     std::vector<std::string> ports;
-    std::optional<std::string> sequences, silence;
+    std::optional<std::string> sequences, silence, devices;
     CLI::App app("kalvor-sim");
     kalvor_tools::AddCommonFlags(app, common);
     kalvor_tools::AddPortOption(app, ports);
@@ -88,6 +110,7 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
     app.add_option("--hex", command.m_hexPath);
     app.add_option("--sequences", sequences);
     app.add_option("--silence-ms", silence);
+    app.add_option("--devices", devices);
     if (const auto error = kalvor_tools::ParseArguments(app, argc, argv)) {
         return fail(*error);
     }
@@ -106,19 +129,41 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
         return fail("--silence-ms: \"" + *silence +
                     "\" is not a number of milliseconds from 1 to 60000");
     }
-    if (ports.size() > 1) {
-        return fail("--port: the simulator is one device, on one port");
+    int copies = 1;
+    if (devices && !ParseCount(*devices, 1, 10'000, copies)) {
+        return fail("--devices: \"" + *devices + "\" is not a count from 1 to 10000");
     }
-    if (!ports.empty()) {
-        command.m_port = kalvor_tools::ParsePortArgument(ports.front());
-        if (!command.m_port) {
-            return fail(kalvor_tools::PortArgumentError(ports.front()));
+    for (const std::string& text : ports) {
+        kalvor_tools::DeviceArgument argument =
+            kalvor_tools::ParseDeviceArgument(text, kalvor_tools::NetworkUse::Listen);
+        if (!argument.device) {
+            return fail("--port: " + argument.problem);
+        }
+        if (const auto* port = std::get_if<platform::PortName>(&*argument.device)) {
+            if (command.m_port || ports.size() > 1) {
+                return fail("--port: a simulator on a serial port is one device, on one port");
+            }
+            command.m_port = *port;
+            continue;
+        }
+        const auto& device = std::get<kalvor_tools::NetworkDevice>(*argument.device);
+        if (device.port != 0 && device.port + copies - 1 > 65535) {
+            return fail("--devices: " + std::to_string(copies) + " ports from " +
+                        std::to_string(device.port) + " go past 65535");
+        }
+        for (int copy = 0; copy < copies; ++copy) {
+            kalvor_tools::NetworkDevice each = device;
+            each.port = static_cast<std::uint16_t>(device.port == 0 ? 0 : device.port + copy);
+            command.m_listen.push_back(each);
         }
     }
-    const int inputs =
-        !command.m_replayPath.empty() + !command.m_hexPath.empty() + command.m_port.has_value();
+    if (devices && command.m_listen.empty()) {
+        return fail("--devices goes with network devices (--port tcp://... or rfc2217://...)");
+    }
+    const int inputs = !command.m_replayPath.empty() + !command.m_hexPath.empty() +
+                       (command.m_port.has_value() || !command.m_listen.empty());
     if (inputs != 1) {
-        return fail("give one input: --port N|DEVICE, --replay FILE or --hex FILE");
+        return fail("give one input: --port N|DEVICE|URL, --replay FILE or --hex FILE");
     }
     return command;
 }

@@ -2,9 +2,11 @@
 
 #include "SimulatorRun.h"
 #include "platform/PortName.h"
+#include "tools/common/NetworkDevice.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kalvor_sim {
 
@@ -16,7 +18,10 @@ struct CommandLine {
     std::string m_replayPath;                 // --replay FILE: raw bytes
     std::string m_hexPath;                    // --hex FILE: hex text; "-" for standard input
     std::optional<platform::PortName> m_port; // --port N|COMn|DEVICE
-    std::string m_error;                      // with UsageError: what is wrong, for stderr
+    // --port tcp://ADDRESS:PORT or rfc2217://ADDRESS:PORT, each --devices N times (on the ports
+    // that follow PORT, or on free ports for 0)
+    std::vector<kalvor_tools::NetworkDevice> m_listen;
+    std::string m_error; // with UsageError: what is wrong, for stderr
 };
 
 CommandLine ParseCommandLine(int argc, const char* const argv[]);

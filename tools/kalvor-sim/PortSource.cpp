@@ -1,7 +1,7 @@
 #include "PortSource.h"
 
-#include "timeset/Protocol.h"
 #include "tools/common/PortErrorWords.h"
+#include "tools/common/SerialLine.h"
 
 namespace kalvor_sim {
 
@@ -17,30 +17,9 @@ constexpr int kQuietReadMs = 20;
 std::unique_ptr<PortSource> PortSource::Open(const platform::PortName& port,
                                              std::optional<platform::PortError>& failure) {
     std::unique_ptr<PortSource> source(new PortSource(port));
-    platform::CommPort& line = source->m_port;
-    auto fail = [&](PortOperation operation) {
-        failure = platform::CapturePortError(operation, port);
-        return nullptr;
-    };
-    if (!line.Open(port.device)) {
-        return fail(PortOperation::Open);
-    }
     // No time limits of the port's own: each read sets its own.
-    if (!line.SetTimeouts(platform::CommTimeouts{})) {
-        return fail(PortOperation::SetTimeouts);
-    }
-    platform::LineSettings settings;
-    if (!line.GetLineSettings(settings)) {
-        return fail(PortOperation::GetLineSettings);
-    }
-    if (!platform::BuildLineSettings(kTimeSetLine, settings)) {
-        return fail(PortOperation::BuildLineSettings);
-    }
-    if (!line.SetLineSettings(settings)) {
-        return fail(PortOperation::SetLineSettings);
-    }
-    line.Purge(platform::kPurgeAll);
-    return source;
+    failure = kalvor_tools::OpenClockLine(source->m_port, port, platform::CommTimeouts{});
+    return failure ? nullptr : std::move(source);
 }
 
 ByteSource::Chunk PortSource::Read(std::span<std::uint8_t> buffer) {

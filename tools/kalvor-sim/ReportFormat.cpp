@@ -64,11 +64,14 @@ std::string HumanSequence(const SequenceReport& sequence) {
     return line;
 }
 
-std::string JsonFrame(const DecodedFrame& frame) {
+std::string JsonFrame(const DecodedFrame& frame, const std::string& device) {
     const bool noise = frame.m_verdict == FrameVerdict::Noise;
     const bool accepted = frame.m_verdict == FrameVerdict::Accepted;
     Json json;
     json["type"] = noise ? "noise" : "frame";
+    if (!device.empty()) {
+        json["address"] = device;
+    }
     json["arrival"] = FormatInstant(frame.m_arrival, 'T');
     json["bytes"] = HexBytes(frame.m_bytes);
     if (frame.m_fieldNumber != 0) {
@@ -86,9 +89,12 @@ std::string JsonFrame(const DecodedFrame& frame) {
     return JsonText(json);
 }
 
-std::string JsonSequence(const SequenceReport& sequence) {
+std::string JsonSequence(const SequenceReport& sequence, const std::string& device) {
     Json json;
     json["type"] = "sequence";
+    if (!device.empty()) {
+        json["address"] = device;
+    }
     json["arrival"] = FormatInstant(sequence.m_arrival, 'T');
     json["complete"] = sequence.m_complete;
     json["frames"] = sequence.m_framesAccepted;
@@ -106,18 +112,71 @@ std::string JsonSequence(const SequenceReport& sequence) {
 
 } // namespace
 
-std::string HumanLine(const DeviceReport& report) {
+std::string HumanLine(const DeviceReport& report, const std::string& device) {
+    const std::string prefix = device.empty() ? "" : device + "  ";
     if (const auto* frame = std::get_if<DecodedFrame>(&report)) {
-        return HumanFrame(*frame);
+        return prefix + HumanFrame(*frame);
     }
-    return HumanSequence(std::get<SequenceReport>(report));
+    return prefix + HumanSequence(std::get<SequenceReport>(report));
 }
 
-std::string JsonLine(const DeviceReport& report) {
+std::string JsonLine(const DeviceReport& report, const std::string& device) {
     if (const auto* frame = std::get_if<DecodedFrame>(&report)) {
-        return JsonFrame(*frame);
+        return JsonFrame(*frame, device);
     }
-    return JsonSequence(std::get<SequenceReport>(report));
+    return JsonSequence(std::get<SequenceReport>(report), device);
+}
+
+std::string HumanLine(const NetworkEvent& event) {
+    switch (event.kind) {
+    case NetworkEvent::Kind::Listening:
+        return event.device + "  listening";
+    case NetworkEvent::Kind::Connected:
+        return event.device + "  " + FormatInstant(event.at) + "  connected from " + event.detail;
+    case NetworkEvent::Kind::Disconnected:
+        return event.device + "  " + FormatInstant(event.at) + "  disconnected (" + event.detail +
+               ")";
+    case NetworkEvent::Kind::LineSet:
+        return event.device + "  " + FormatInstant(event.at) + "  line set to " +
+               Describe(event.settings);
+    }
+    return event.device;
+}
+
+std::string JsonLine(const NetworkEvent& event) {
+    Json json;
+    static const char* const kTypes[] = {"listening", "connected", "disconnected", "line"};
+    json["type"] = kTypes[static_cast<int>(event.kind)];
+    json["address"] = event.device;
+    if (event.kind != NetworkEvent::Kind::Listening) {
+        json["arrival"] = FormatInstant(event.at, 'T');
+    }
+    if (event.kind == NetworkEvent::Kind::LineSet) {
+        json["baud"] = event.settings.baudRate;
+        json["data_bits"] = event.settings.dataBits;
+        json["settings"] = Describe(event.settings);
+    } else if (event.kind != NetworkEvent::Kind::Listening) {
+        json["detail"] = event.detail;
+    }
+    return JsonText(json);
+}
+
+std::string StampingLine(const StampingFigures& figures, bool json) {
+    if (json) {
+        Json line;
+        line["type"] = "stamping";
+        line["passes"] = figures.passes;
+        line["longest_pass_us"] = figures.longestPassMicroseconds;
+        line["lines_in_longest_pass"] = figures.linesInLongestPass;
+        return JsonText(line);
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "stamping: %lld passes read bytes; the longest took %.3f ms for %d lines",
+                  static_cast<long long>(figures.passes),
+                  static_cast<double>(figures.longestPassMicroseconds) / 1000,
+                  figures.linesInLongestPass);
+    return text;
 }
 
 } // namespace kalvor_sim

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Rfc2217Server.h"
 #include "SimulatedDevice.h"
 
 #include <string>
@@ -34,7 +35,40 @@ namespace kalvor_sim {
 //     "error_ms"    device minus computer, in milliseconds
 //     when incomplete:
 //     "detail"      why, in words
-std::string HumanLine(const DeviceReport& report);
-std::string JsonLine(const DeviceReport& report);
+//
+// A simulator of network devices names the device of each report: "address" (its URL, as
+// "tcp://127.0.0.1:40123") right after "type", and the address before each line for people.
+// It also tells what happens on each device's connections:
+//     "type"        "listening", "connected", "disconnected", or "line" (an RFC 2217 client set
+//                   the line)
+//     "address"     the device's URL
+//     "arrival"     when it happened (not with "listening")
+//     "detail"      "connected": the client's address; "disconnected": why
+//     "baud", "data_bits", "settings"   "line": the speed, the data bits, and all in words
+std::string HumanLine(const DeviceReport& report, const std::string& device = {});
+std::string JsonLine(const DeviceReport& report, const std::string& device = {});
+
+// What happens on a network device's connections.
+struct NetworkEvent {
+    enum class Kind { Listening, Connected, Disconnected, LineSet };
+    Kind kind = Kind::Listening;
+    std::string device;          // the device's address
+    LocalInstant at;             // when it happened (not for Listening)
+    std::string detail;          // Connected: the client's address; Disconnected: why
+    RemoteLineSettings settings; // LineSet
+};
+std::string HumanLine(const NetworkEvent& event);
+std::string JsonLine(const NetworkEvent& event);
+
+// How precisely a simulator of network devices stamped its lines, told when it ends: the passes
+// that read bytes, and the longest of them (from the wait's return to the last line read), which
+// bounds how late a line is stamped. JSON: "type" ("stamping"), "passes", "longest_pass_us",
+// "lines_in_longest_pass".
+struct StampingFigures {
+    std::int64_t passes = 0;
+    std::int64_t longestPassMicroseconds = 0;
+    int linesInLongestPass = 0;
+};
+std::string StampingLine(const StampingFigures& figures, bool json);
 
 } // namespace kalvor_sim

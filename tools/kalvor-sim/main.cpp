@@ -1,5 +1,6 @@
 // kalvor-sim: a simulated clock device. See UsageText() for what it does.
 #include "CommandLine.h"
+#include "NetworkSimulator.h"
 #include "PortSource.h"
 #include "ReplaySources.h"
 #include "platform/LocalTime.h"
@@ -25,6 +26,12 @@ int main(int argc, char* argv[]) {
         return 2;
     case CommandLine::Action::Run:
         break;
+    }
+
+    const LocalClock clock = [] { return platform::ReadLocalTime(); };
+    if (!command.m_listen.empty()) {
+        return RunNetworkSimulator(command.m_listen, clock, command.m_options, std::cout,
+                                   std::cerr);
     }
 
     std::unique_ptr<ByteSource> source;
@@ -54,6 +61,5 @@ int main(int argc, char* argv[]) {
         source = std::make_unique<HexTextSource>(hexFile, command.m_hexPath);
     }
 
-    const LocalClock clock = [] { return platform::ReadLocalTime(); };
     return RunSimulator(*source, clock, command.m_options, std::cout, std::cerr);
 }

@@ -1,20 +1,22 @@
 #include "CommandLine.h"
 
+#include "DeviceList.h"
 #include "platform/ServiceControl.h"
 #include "tools/common/ArgumentParsing.h"
 #include "tools/common/InstantText.h"
 #include "tools/common/PortArgument.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <fstream>
 #include <tuple>
 
 namespace kalvor_sync {
 
 namespace {
 
-constexpr std::int64_t kLongestOffsetMs = 60'000;
 constexpr std::int64_t kShortestPeriod = 1'000'000;
 constexpr std::int64_t kLongestPeriod = std::int64_t{366} * 86'400 * 1'000'000;
 
@@ -22,19 +24,6 @@ bool ParseWhole(const std::string& text, std::int64_t& value) {
     const char* end = text.data() + text.size();
     const auto [stop, failure] = std::from_chars(text.data(), end, value);
     return failure == std::errc() && stop == end;
-}
-
-// Milliseconds, with up to three decimals: "12", "-3.5".
-bool ParseOffset(const std::string& text, std::int64_t& microseconds) {
-    double milliseconds = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, failure] = std::from_chars(text.data(), end, milliseconds);
-    if (failure != std::errc() || stop != end || !std::isfinite(milliseconds) ||
-        std::fabs(milliseconds) > kLongestOffsetMs) {
-        return false;
-    }
-    microseconds = std::llround(milliseconds * 1000);
-    return true;
 }
 
 // A whole number and a unit: "90s", "10m", "24h", "7d".
@@ -68,11 +57,24 @@ bool ParseDuration(const std::string& text, std::int64_t& microseconds) {
     return microseconds >= kShortestPeriod;
 }
 
+// What makes two devices the same: a serial port's device, a network device's host (in any
+// case) and port, whichever protocol reaches it.
+std::string DeviceKey(const kalvor_tools::DeviceAddress& address) {
+    if (const auto* port = std::get_if<platform::PortName>(&address)) {
+        return port->device;
+    }
+    const auto& device = std::get<kalvor_tools::NetworkDevice>(address);
+    std::string host = device.host;
+    std::transform(host.begin(), host.end(), host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return "[" + host + "]:" + std::to_string(device.port);
+}
+
 // The options as written, before their values are read.
 struct Words {
     kalvor_tools::CommonFlags common;
     std::vector<std::string> ports;
-    std::optional<std::string> offset, every, at, statusFile, metricsFile;
+    std::optional<std::string> portsFrom, offset, every, at, statusFile, metricsFile;
     bool noAlign = false, dryRun = false, requireSynced = false, quiet = false, verbose = false;
     bool installService = false, uninstallService = false, runAsService = false;
 };
@@ -98,23 +100,37 @@ std::vector<std::string> ServiceArguments(int argc, const char* const argv[]) {
 
 } // namespace
 
+static_assert(kConnectLimitSeconds == 3, "the usage text states the connect time limit");
+
 const char* SyncUsageText() {
-    return R"(usage: kalvor-sync --port N|DEVICE [--port N|DEVICE]... [--no-align] [--offset MS]
-                   [--every DURATION] [--require-synced] [--verbose | --quiet]
-                   [--status-file PATH] [--metrics-file PATH]
+    return R"(usage: kalvor-sync --port N|DEVICE|URL [--port N|DEVICE|URL]... [--ports-from FILE]
+                   [--no-align] [--offset MS] [--every DURATION] [--require-synced]
+                   [--verbose | --quiet] [--status-file PATH] [--metrics-file PATH]
        kalvor-sync --dry-run [--at "YYYY-MM-DD HH:MM:SS"] [--no-align] [--offset MS] [--verbose]
        kalvor-sync --install-service --port N|DEVICE... --every DURATION [options]  (Windows)
        kalvor-sync --uninstall-service                                              (Windows)
        kalvor-sync --help | --version
 
 Sets a clock device's date and time to the computer's local time over a serial line (9600 baud,
-8 data bits, no parity, 1 stop bit): seven frames of four bytes, year, month, day, weekday, hour,
-minute and second, 200 ms apart, all of them from one instant.
+8 data bits, no parity, 1 stop bit), directly or through the network: seven frames of four
+bytes, year, month, day, weekday, hour, minute and second, 200 ms apart, all of them from one
+instant.
 
 By default the sequence is aligned: it waits until the seconds frame's last byte will reach the
 device at the top of a second (allowing 4.17 ms for its 4 bytes on the line) and carries that
 second, so the device's clock starts its second with the computer's. Several devices (--port
-given more than once) all get the same sequence at the same instant.
+given more than once, or a device list) all get the same sequence at the same instant, each frame
+started on all of them before any is waited for (beyond 64 devices by a thread per processor); a
+device that fails or does not answer is told and does not hold up the others.
+
+A device on the network is reached over TCP, by a URL:
+  tcp://HOST:PORT      raw TCP: the bytes go as they are (an Ethernet clock, or a device
+                       server's port set to 9600 8N1 on the server)
+  rfc2217://HOST:PORT  Telnet with the COM-PORT-OPTION (RFC 2217): the device server's line is
+                       set to 9600 8N1, no flow control, from here, and every answer checked
+HOST is a name, an IPv4 address or an IPv6 address in brackets ([::1]). A device must be
+connected, and its RFC 2217 line set up, within 3 s (the look-up of its name included); all
+devices are connected at the same time, so ten that never answer cost 3 s, not 30.
 
 Before each sequence it asks the system whether the computer's clock is kept to a time source
 (Linux: the kernel's clock discipline; Windows: the Windows Time service). If it is not, or that
@@ -127,8 +143,13 @@ On Windows it can run as a service of its own (--install-service), telling the E
 device set and every failure.
 
 Options:
-  --port N|DEVICE   serial port N (COM<N> on Windows, /dev/ttyS<N-1> on Linux), "COM<N>", or a
-                    device path such as /dev/ttyUSB0; give it again for each further device
+  --port N|DEVICE|URL  serial port N (COM<N> on Windows, /dev/ttyS<N-1> on Linux), "COM<N>", a
+                    device path such as /dev/ttyUSB0, or a network device's URL (above); give it
+                    again for each further device
+  --ports-from FILE a device list, added to the --port options: one device per line as --port
+                    takes it, optionally followed by offset=MS for that device alone (a network
+                    module or a long line may delay it more than the others); blank lines and
+                    '#' comments are skipped
   --no-align        send at once; the device then runs up to a second behind
   --offset MS       the device takes the time MS milliseconds after the seconds frame's last byte
                     reaches it (negative: before); the frames go that much earlier (later).
@@ -137,9 +158,10 @@ Options:
                     at least 1s, until Ctrl-C. Between runs the devices are set again, within
                     about 2 s, when the computer's clock steps by more than half a second (a
                     correction, a resume from sleep) or the local time's offset from UTC changes
-                    (daylight saving begins or ends); each such run says why. A port that cannot
-                    be opened or fails is told once on stderr, tried again every half second, and
-                    its device set as soon as it is back
+                    (daylight saving begins or ends); each such run says why. A device that
+                    cannot be reached or fails is told once on stderr and tried again every half
+                    second (all such devices in one try, a fresh connection each, while the
+                    clocks are still watched), and set as soon as it is back
   --require-synced  send nothing unless the system says the computer's clock is synchronised:
                     exit with status 4 instead, or with --every wait until it is (told once)
   --status-file PATH
@@ -169,15 +191,17 @@ Options:
   --version         the version
 
 Output: a line per device set ("set COM3 to ..."), and one per extra run with its reason, on
-standard output; warnings and errors, with the port and the system's reason, on standard error.
-A status or metrics file that cannot be written is told once and does not stop the syncing.
+standard output; warnings and errors, with the device and the system's reason, on standard
+error. A status or metrics file that cannot be written is told once and does not stop the
+syncing.
 
 Exit status (with several ports, the highest of theirs):
   0    the sequence was sent (with --every: stopped with Ctrl-C between sequences); the service
        was installed or removed
-  1    a port could not be opened or set up
-  2    usage: an option is missing or wrong
-  3    a port opened, but a frame could not be written
+  1    a port could not be opened or set up; a network device could not be found, did not
+       answer within 3 s, refused the connection, or its RFC 2217 server refused the line
+  2    usage: an option is missing or wrong (a URL that is not one, a bad device list line)
+  3    a port opened, but a frame could not be written (a connection dropped mid-sequence)
   4    --require-synced, and the computer's clock is not synchronised (or that cannot be told)
   5    --install-service: the service is installed already
   6    --uninstall-service: no such service is installed
@@ -199,6 +223,7 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
     CLI::App app("kalvor-sync");
     kalvor_tools::AddCommonFlags(app, words.common);
     kalvor_tools::AddPortOption(app, words.ports);
+    app.add_option("--ports-from", words.portsFrom);
     app.add_option("--offset", words.offset);
     app.add_option("--every", words.every);
     app.add_option("--at", words.at);
@@ -224,21 +249,39 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
         return command;
     }
 
-    for (const std::string& text : words.ports) {
-        const auto port = kalvor_tools::ParsePortArgument(text);
-        if (!port) {
-            return fail(kalvor_tools::PortArgumentError(text));
-        }
-        for (const platform::PortName& earlier : command.m_ports) {
-            if (earlier.device == port->device) {
-                return fail("--port: " + port->label + " is given twice");
-            }
-        }
-        command.m_ports.push_back(*port);
-    }
     if (words.offset && !ParseOffset(*words.offset, command.m_latencyMicroseconds)) {
         return fail("--offset: \"" + *words.offset +
                     "\" is not a number of milliseconds from -60000 to 60000");
+    }
+    std::vector<ListedDevice> listed;
+    for (const std::string& text : words.ports) {
+        kalvor_tools::DeviceArgument argument = kalvor_tools::ParseDeviceArgument(text);
+        if (!argument.device) {
+            return fail("--port: " + argument.problem);
+        }
+        listed.push_back({std::move(*argument.device), std::nullopt});
+    }
+    if (words.portsFrom) {
+        std::ifstream file(*words.portsFrom);
+        if (!file) {
+            return fail("--ports-from: cannot read \"" + *words.portsFrom + "\"");
+        }
+        DeviceListReading reading = ReadDeviceList(file, *words.portsFrom);
+        if (!reading.problem.empty()) {
+            return fail("--ports-from: " + reading.problem);
+        }
+        std::move(reading.devices.begin(), reading.devices.end(), std::back_inserter(listed));
+    }
+    std::vector<std::string> seen;
+    for (ListedDevice& device : listed) {
+        const std::string key = DeviceKey(device.address);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+            return fail(kalvor_tools::DeviceLabel(device.address) + " is given twice");
+        }
+        seen.push_back(key);
+        command.m_devices.push_back(
+            {std::move(device.address),
+             device.latencyMicroseconds.value_or(command.m_latencyMicroseconds)});
     }
     if (words.every && !ParseDuration(*words.every, command.m_everyMicroseconds)) {
         return fail("--every: \"" + *words.every +
@@ -282,7 +325,7 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
                         "each other");
         }
         if (words.uninstallService) {
-            if (!command.m_ports.empty() || words.every || words.dryRun || words.statusFile ||
+            if (!command.m_devices.empty() || words.every || words.dryRun || words.statusFile ||
                 words.metricsFile) {
                 return fail("--uninstall-service takes no other options");
             }
@@ -297,7 +340,9 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
                         " needs --every: a service that ends after one sequence would be started "
                         "again and again");
         }
-        for (const std::string* path : {&command.m_statusFile, &command.m_metricsFile}) {
+        const std::string portsFrom = words.portsFrom.value_or(std::string());
+        for (const std::string* path : std::initializer_list<const std::string*>{
+                 &command.m_statusFile, &command.m_metricsFile, &portsFrom}) {
             if (!path->empty() && !IsFullPath(*path)) {
                 return fail("\"" + *path + "\": a service needs the full path of its files");
             }
@@ -318,8 +363,8 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
     if (command.m_at) {
         return fail("--at goes with --dry-run only (a sync sends the computer's time)");
     }
-    if (command.m_ports.empty()) {
-        return fail("give a port: --port N|DEVICE (or --dry-run)");
+    if (command.m_devices.empty()) {
+        return fail("give a port: --port N|DEVICE|URL or --ports-from FILE (or --dry-run)");
     }
     return command;
 }

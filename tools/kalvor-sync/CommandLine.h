@@ -1,7 +1,7 @@
 #pragma once
 
+#include "SyncDevice.h"
 #include "platform/LocalInstant.h"
-#include "platform/PortName.h"
 
 #include <cstdint>
 #include <optional>
@@ -24,10 +24,10 @@ struct SyncCommand {
     enum class Verbosity { Quiet, Normal, Verbose };
 
     Action m_action = Action::Sync;
-    std::vector<platform::PortName> m_ports;   // --port N|COMn|DEVICE, each device once
+    std::vector<SyncDevice> m_devices;         // --port and --ports-from, each device once
     bool m_align = true;                       // --no-align turns it off
     bool m_requireSynced = false;              // --require-synced
-    std::int64_t m_latencyMicroseconds = 0;    // --offset MS
+    std::int64_t m_latencyMicroseconds = 0;    // --offset MS, for devices without their own
     std::int64_t m_everyMicroseconds = 0;      // --every DURATION; 0: one sequence
     std::optional<LocalInstant> m_at;          // --at with --dry-run
     Verbosity m_verbosity = Verbosity::Normal; // --quiet, --verbose

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClockCheck.h"
+#include "DeviceOpening.h"
 #include "RunReason.h"
 #include "SequenceRun.h"
 #include "StatusReporter.h"
@@ -12,12 +13,15 @@ namespace kalvor_sync {
 
 // --every: sets the devices every period, from now until the user asks to stop, and between
 // periods sets them again when the computer's clock steps, when the local time's offset from UTC
-// changes, and (that device alone) when a port that failed is back. The clocks are looked at
-// every quarter of a second and failed ports tried every half second: a few cheap calls, so the
-// watch costs next to nothing while it waits. With --require-synced, a sequence the clock check
-// holds back waits, the clock asked again every second, until the clock is synchronised. What
-// each sequence did is told to the StatusReporter; the quiet tries of a port that is gone only
-// once it is back.
+// changes, and (those devices alone) when devices that failed are back. The clocks are looked at
+// every quarter of a second. A device that failed is tried again half a second after its last
+// try ended, on a fresh connection; the devices due together are tried together, their
+// connections running at the same time and while the clocks are watched, and each is set the
+// moment it answers. The other runs leave the failed devices to their tries, so that a device
+// that never answers delays nobody. A few cheap calls, so the watch costs next to nothing while
+// it waits. With --require-synced, a sequence the clock check holds back waits, the clock asked
+// again every second, until the clock is synchronised. What each sequence did is told to the
+// StatusReporter; the quiet tries of a device that is gone are not sequences, and are not told.
 class KeepInSync {
 public:
     static constexpr int kClockLookMilliseconds = 250;
@@ -25,30 +29,46 @@ public:
     static constexpr int kClockWaitMilliseconds = 1000;
 
     KeepInSync(SequenceRun& run, ClockCheck& check, StatusReporter& reporter,
-               std::vector<platform::PortName> ports, std::int64_t periodMicroseconds, SyncLog& log,
+               std::vector<SyncDevice> devices, std::int64_t periodMicroseconds, SyncLog& log,
                const platform::Interruption& interruption)
-        : m_run(run), m_check(check), m_reporter(reporter), m_ports(std::move(ports)),
+        : m_run(run), m_check(check), m_reporter(reporter), m_devices(std::move(devices)),
           m_periodMicroseconds(periodMicroseconds), m_log(log), m_interruption(interruption),
-          m_failing(m_ports.size(), false) {}
+          m_failing(m_devices.size(), false), m_trying(m_devices.size(), false),
+          m_nextTry(m_devices.size(), 0), m_tries(run.Network()) {}
 
     // The exit status: 0 when stopped between sequences, 130 when stopped during one.
     int Run();
 
 private:
+    // The devices of one sequence: indexes into m_devices.
+    using Chosen = std::vector<std::size_t>;
     enum class Step { Done, HeldBack, Interrupted };
 
-    // One sequence on the ports chosen (all when `only` is null), for `reason`, telling a port
-    // that goes once and its return once; held back while the clock check says so.
-    Step Sequence(const platform::PortName* only, const RunReason& reason);
+    // One sequence on the devices chosen, opened here (`opened` empty) or by their tries, for
+    // `reason`; held back while the clock check says so.
+    Step Sequence(const Chosen& chosen, std::vector<OpenedDevice> opened, const RunReason& reason);
+    // Tells what became of each chosen device: a device that goes once, and its return once.
+    void Tell(const Chosen& chosen, const SequenceResult& result);
+    // Waits up to `milliseconds` (less when a try ends), moving the tries on meanwhile; true once
+    // the user asked to stop.
+    bool Wait(int milliseconds);
+    // Sets the devices whose tries found them back (`setSome` tells whether any), and starts a
+    // try of each failed device that is due. False when the user asked to stop meanwhile.
+    bool Retry(std::int64_t now, bool& setSome);
 
     SequenceRun& m_run;
     ClockCheck& m_check;
     StatusReporter& m_reporter;
-    const std::vector<platform::PortName> m_ports;
+    const std::vector<SyncDevice> m_devices;
     const std::int64_t m_periodMicroseconds;
     SyncLog& m_log;
     const platform::Interruption& m_interruption;
-    std::vector<bool> m_failing; // per port: its last sequence failed, and that was told
+    // Per device: its last sequence or try failed, and that was told; a try of it is under way;
+    // when the next try is due (monotonic microseconds). Written by this object's thread only.
+    std::vector<bool> m_failing;
+    std::vector<bool> m_trying;
+    std::vector<std::int64_t> m_nextTry;
+    DeviceOpening m_tries; // the tries under way
 };
 
 } // namespace kalvor_sync

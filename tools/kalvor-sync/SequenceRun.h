@@ -1,9 +1,10 @@
 #pragma once
 
+#include "DeviceOpening.h"
+#include "SyncDevice.h"
 #include "SyncLog.h"
 #include "platform/DeadlineTimer.h"
 #include "platform/Interruption.h"
-#include "platform/PortName.h"
 
 #include <cstdint>
 #include <string>
@@ -11,43 +12,50 @@
 
 namespace kalvor_sync {
 
-// How a sequence went on one port, from best to worst (the exit status is the worst of them).
+// How a sequence went on one device, from best to worst (the exit status is the worst of them).
 enum class PortOutcome { Sent, NotOpened, SendFailed };
 
 struct PortResult {
     PortOutcome outcome = PortOutcome::Sent;
-    // What went wrong, in plain words naming the port, in the order it was met.
+    // What went wrong, in plain words naming the device, in the order it was met.
     std::vector<std::string> errors;
 };
 
 struct SequenceResult {
     bool interrupted = false;      // Ctrl-C came before the sequence was complete
-    std::vector<PortResult> ports; // one per port asked for, in the same order
+    std::vector<PortResult> ports; // one per device asked for, in the same order
 };
 
-// One aligned sequence on one or several ports at once, start to end: opens them, plans the
-// sequence once, hands each frame to every port at its instant and closes them again, so that
-// they are free between runs. Each port's seconds frame reaches its line at the same instant;
-// a port that fails is dropped from the rest of the sequence and does not stop the others.
-// Each device set is told on the log; failures are returned for the caller to tell.
+// One sequence on one or several devices at once, start to end: opens them (all at once, within
+// the network's connect time limit), plans the sequence, writes each frame to every device at its
+// instant (FrameWriters.h), and lets them go again, so that they are free between runs. Each
+// device's seconds frame reaches its line at the same top of a second (less its own latency); a
+// device that fails is dropped from the rest of the sequence and does not hold up the others.
+// Each device set is told on the log; failures are returned for the caller to tell. The end of
+// Send() is the one place where every device's outcome of a sequence is known.
 class SequenceRun {
 public:
-    SequenceRun(bool align, std::int64_t latencyMicroseconds, SyncLog& log,
-                const platform::Interruption& interruption, platform::DeadlineTimer& timer)
-        : m_align(align), m_latencyMicroseconds(latencyMicroseconds), m_log(log),
-          m_interruption(interruption), m_timer(timer) {}
+    SequenceRun(bool align, SyncLog& log, const platform::Interruption& interruption,
+                platform::DeadlineTimer& timer, NetworkOptions network = {})
+        : m_align(align), m_log(log), m_interruption(interruption), m_timer(timer),
+          m_network(std::move(network)) {}
 
     // `reason`, when not empty, is why this sequence runs ("port back"); each device set is told
     // with it.
-    SequenceResult Once(const std::vector<platform::PortName>& ports,
-                        const std::string& reason = {});
+    SequenceResult Once(const std::vector<SyncDevice>& devices, const std::string& reason = {});
+
+    // The sequence on devices opened already: `opened[i]` is `devices[i]`'s.
+    SequenceResult Send(std::vector<OpenedDevice> opened, const std::vector<SyncDevice>& devices,
+                        const std::string& reason);
+
+    const NetworkOptions& Network() const { return m_network; }
 
 private:
     const bool m_align;
-    const std::int64_t m_latencyMicroseconds;
     SyncLog& m_log;
     const platform::Interruption& m_interruption;
     platform::DeadlineTimer& m_timer;
+    const NetworkOptions m_network;
 };
 
 } // namespace kalvor_sync

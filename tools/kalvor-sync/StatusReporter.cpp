@@ -17,10 +17,10 @@ namespace {
 // connect time limit) between two of the loop's wake-ups does not make it miss one.
 constexpr int kSignsOfLifePerTimeout = 4;
 
-std::vector<std::string> NamesOf(const std::vector<platform::PortName>& ports) {
+std::vector<std::string> NamesOf(const std::vector<SyncDevice>& devices) {
     std::vector<std::string> names;
-    for (const platform::PortName& port : ports) {
-        names.push_back(port.label);
+    for (const SyncDevice& device : devices) {
+        names.push_back(device.Label());
     }
     return names;
 }
@@ -63,7 +63,7 @@ std::string Second(const StatusTime& time) {
 StatusReporter::StatusReporter(const SyncCommand& command, SyncLog& log,
                                platform::ServiceNotify& notify)
     : m_status(
-          NewStatus(KALVOR_VERSION, NamesOf(command.m_ports), command.m_everyMicroseconds, Now())),
+          NewStatus(KALVOR_VERSION, NamesOf(command.m_devices), command.m_everyMicroseconds, Now())),
       m_statusFile(command.m_statusFile), m_metricsFile(command.m_metricsFile),
       m_following(command.m_everyMicroseconds > 0), m_log(log), m_notify(notify),
       m_lastSignOfLife(std::chrono::steady_clock::now()) {}
@@ -87,7 +87,7 @@ void StatusReporter::Started() {
     Publish();
 }
 
-void StatusReporter::SequenceDone(const std::vector<platform::PortName>& ports,
+void StatusReporter::SequenceDone(const std::vector<SyncDevice>& devices,
                                   const SequenceResult& result, const RunReason& reason,
                                   const platform::ClockSyncState& clock) {
     const StatusTime at = Now();
@@ -95,10 +95,10 @@ void StatusReporter::SequenceDone(const std::vector<platform::PortName>& ports,
     m_status.state = RunState::Running;
     int set = 0;
     std::vector<std::string> failures;
-    for (std::size_t i = 0; i < ports.size() && i < result.ports.size(); ++i) {
+    for (std::size_t i = 0; i < devices.size() && i < result.ports.size(); ++i) {
         const DeviceOutcome outcome = OutcomeOf(result.ports[i], result.interrupted);
         const std::string error = Joined(result.ports[i].errors);
-        RecordAttempt(m_status, ports[i].label, outcome, error, reason, at);
+        RecordAttempt(m_status, devices[i].Label(), outcome, error, reason, at);
         if (outcome == DeviceOutcome::Set) {
             ++set;
         } else if (!error.empty()) {
@@ -108,11 +108,11 @@ void StatusReporter::SequenceDone(const std::vector<platform::PortName>& ports,
     std::string line = "last sequence " + Second(at) + " (" + ReasonName(reason.kind) + "): ";
     if (result.interrupted) {
         line += "interrupted";
-    } else if (set == static_cast<int>(ports.size())) {
-        line += "set " + Joined(NamesOf(ports));
+    } else if (set == static_cast<int>(devices.size())) {
+        line += "set " + Joined(NamesOf(devices));
     } else {
-        line += "set " + std::to_string(set) + " of " + std::to_string(ports.size()) +
-                (ports.size() == 1 ? " device" : " devices");
+        line += "set " + std::to_string(set) + " of " + std::to_string(devices.size()) +
+                (devices.size() == 1 ? " device" : " devices");
     }
     if (!failures.empty()) {
         line += "; " + Joined(failures);
@@ -122,13 +122,13 @@ void StatusReporter::SequenceDone(const std::vector<platform::PortName>& ports,
     Ready();
 }
 
-void StatusReporter::Refused(const std::vector<platform::PortName>& ports,
+void StatusReporter::Refused(const std::vector<SyncDevice>& devices,
                              const platform::ClockSyncState& clock) {
     const StatusTime at = Now();
     m_status.clock = clock;
     const std::string why = "not set (--require-synced): " + ClockStateSentence(clock);
-    for (const platform::PortName& port : ports) {
-        RecordAttempt(m_status, port.label, DeviceOutcome::Refused, why, {}, at);
+    for (const SyncDevice& device : devices) {
+        RecordAttempt(m_status, device.Label(), DeviceOutcome::Refused, why, {}, at);
     }
     m_statusLine = why;
     Publish();

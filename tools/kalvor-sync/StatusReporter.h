@@ -26,12 +26,12 @@ public:
     // the status file it finds.
     void Started();
 
-    // A sequence on `ports` ended with `result`; it ran for `reason`, the clock being as `clock`.
-    void SequenceDone(const std::vector<platform::PortName>& ports, const SequenceResult& result,
+    // A sequence on `devices` ended with `result`; it ran for `reason`, the clock being as `clock`.
+    void SequenceDone(const std::vector<SyncDevice>& devices, const SequenceResult& result,
                       const RunReason& reason, const platform::ClockSyncState& clock);
 
     // --require-synced refused a single run's sequence (exit 4): a failure of every device.
-    void Refused(const std::vector<platform::PortName>& ports,
+    void Refused(const std::vector<SyncDevice>& devices,
                  const platform::ClockSyncState& clock);
 
     // --require-synced with --every holds the devices back until the clock is synchronised.

@@ -2,15 +2,26 @@
 
 #include "tools/common/InstantText.h"
 
+#include <cstdio>
+
 namespace kalvor_sync {
 
-void SyncLog::Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame) {
+void SyncLog::Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame,
+                    std::size_t devices, std::int64_t microseconds) {
     if (m_verbosity != SyncCommand::Verbosity::Verbose) {
         return;
     }
+    std::string spread;
+    if (devices > 1) {
+        char text[64];
+        std::snprintf(text, sizeof text, "  (%lu devices, written in %.3f ms)",
+                      static_cast<unsigned long>(devices),
+                      static_cast<double>(microseconds) / 1000);
+        spread = text;
+    }
     std::lock_guard lock(m_mutex);
     m_out << kalvor_tools::FormatInstant(at) << "  " << kalvor_tools::FrameHex(frame) << "  "
-          << FieldName(*FrameStep::At(stepIndex)) << std::endl;
+          << FieldName(*FrameStep::At(stepIndex)) << spread << std::endl;
 }
 
 void SyncLog::DeviceSet(const std::string& line) {

@@ -4,6 +4,8 @@
 #include "platform/LocalInstant.h"
 #include "timeset/TimeFrame.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <ostream>
@@ -28,8 +30,10 @@ public:
             EventSink events = {})
         : m_out(out), m_errors(errors), m_verbosity(verbosity), m_events(std::move(events)) {}
 
-    // One frame handed to the port at `at`; shown with --verbose.
-    void Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame);
+    // One frame handed to `devices` devices at `at`, which took `microseconds` from the first
+    // write's start to the last write's end; shown with --verbose.
+    void Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame, std::size_t devices,
+               std::int64_t microseconds);
     // A device set; not shown with --quiet.
     void DeviceSet(const std::string& line);
     // A detail shown with --verbose only.

@@ -26,34 +26,34 @@ int ExitStatusOf(PortOutcome outcome) {
 } // namespace
 
 int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
-            const ClockCheck::Reader& readClockSync) {
+            const ClockCheck::Reader& readClockSync, const NetworkOptions& network) {
     const platform::Interruption interruption;
-    return RunSync(command, out, errors, readClockSync, interruption);
+    return RunSync(command, out, errors, readClockSync, interruption, {}, network);
 }
 
 int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
             const ClockCheck::Reader& readClockSync, const platform::Interruption& interruption,
-            const SyncLog::EventSink& events) {
+            const SyncLog::EventSink& events, const NetworkOptions& network) {
     SyncLog log(out, errors, command.m_verbosity, events);
     const bool following = command.m_everyMicroseconds > 0;
     ClockCheck check(readClockSync, command.m_requireSynced, following, log);
     platform::ServiceNotify notify;
     StatusReporter reporter(command, log, notify);
     platform::DeadlineTimer timer;
-    SequenceRun run(command.m_align, command.m_latencyMicroseconds, log, interruption, timer);
+    SequenceRun run(command.m_align, log, interruption, timer, network);
 
     reporter.Started();
     int status = kExitSent;
     if (following) {
-        status = KeepInSync(run, check, reporter, command.m_ports, command.m_everyMicroseconds, log,
+        status = KeepInSync(run, check, reporter, command.m_devices, command.m_everyMicroseconds, log,
                             interruption)
                      .Run();
     } else if (!check.BeforeSequence()) {
-        reporter.Refused(command.m_ports, check.LastState());
+        reporter.Refused(command.m_devices, check.LastState());
         status = kExitClockNotSynced;
     } else {
-        const SequenceResult result = run.Once(command.m_ports);
-        reporter.SequenceDone(command.m_ports, result, {RunReason::Kind::Start, ""},
+        const SequenceResult result = run.Once(command.m_devices);
+        reporter.SequenceDone(command.m_devices, result, {RunReason::Kind::Start, ""},
                               check.LastState());
         for (const PortResult& port : result.ports) {
             for (const std::string& error : port.errors) {

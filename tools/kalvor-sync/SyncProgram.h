@@ -2,6 +2,7 @@
 
 #include "ClockCheck.h"
 #include "CommandLine.h"
+#include "DeviceOpening.h"
 #include "SyncLog.h"
 #include "platform/Interruption.h"
 
@@ -10,16 +11,17 @@
 namespace kalvor_sync {
 
 // What kalvor-sync does for a command that sets devices (Action::Sync): one sequence on every
-// port, or with --every the watch that keeps them set; results on `out`, warnings and errors on
+// device, or with --every the watch that keeps them set; results on `out`, warnings and errors on
 // `errors` and, where a system log takes them, to `events`; the computer's clock state from
-// `readClockSync`; the status and metrics files the command names, and the service manager that
-// runs the program, told how it goes; stopped by `interruption`. Returns the exit status.
+// `readClockSync`, network devices reached as `network` says; the status and metrics files the
+// command names, and the service manager that runs the program, told how it goes; stopped by
+// `interruption`. Returns the exit status.
 int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
             const ClockCheck::Reader& readClockSync, const platform::Interruption& interruption,
-            const SyncLog::EventSink& events = {});
+            const SyncLog::EventSink& events = {}, const NetworkOptions& network = {});
 
 // The same, stopped by the user's request (Ctrl-C, SIGTERM).
 int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
-            const ClockCheck::Reader& readClockSync);
+            const ClockCheck::Reader& readClockSync, const NetworkOptions& network = {});
 
 } // namespace kalvor_sync

@@ -1,0 +1,78 @@
+// kalvor-sync's device list (--ports-from): devices as --port takes them, offsets of their own,
+// and the comments, blanks and line ends that real files have.
+#include "tools/kalvor-sync/CommandLine.h"
+#include "tools/kalvor-sync/DeviceList.h"
+
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace kalvor_sync;
+
+namespace {
+
+DeviceListReading Read(const std::string& text) {
+    std::istringstream stream(text);
+    return ReadDeviceList(stream, "clocks.list");
+}
+
+} // namespace
+
+TEST(DeviceList, DevicesOffsetsCommentsAndBlanks) {
+    const DeviceListReading reading = Read("\xEF\xBB\xBF# the hall and the yard\r\n"
+                                           "\r\n"
+                                           "COM3\r\n"
+                                           "   tcp://clock-yard:4001   offset=12.5   # long line\n"
+                                           "\t\n"
+                                           "rfc2217://[::1]:7000 offset=-2\n"
+                                           "/dev/tty#odd # a '#' inside a word is the word's\n");
+    ASSERT_EQ(reading.problem, "");
+    ASSERT_EQ(reading.devices.size(), 4u);
+    EXPECT_EQ(kalvor_tools::DeviceLabel(reading.devices[0].address),
+              platform::NumberedPort(3).label);
+    EXPECT_FALSE(reading.devices[0].latencyMicroseconds);
+    EXPECT_EQ(kalvor_tools::DeviceLabel(reading.devices[1].address), "tcp://clock-yard:4001");
+    EXPECT_EQ(reading.devices[1].latencyMicroseconds, 12'500);
+    EXPECT_EQ(reading.devices[2].latencyMicroseconds, -2'000);
+    EXPECT_EQ(kalvor_tools::DeviceLabel(reading.devices[3].address), "/dev/tty#odd");
+}
+
+TEST(DeviceList, TheFirstBadLineIsToldByNumber) {
+    EXPECT_EQ(Read("COM1\n\n# fine so far\ntcp://clock\nCOM2\n").problem,
+              "clocks.list:4: \"tcp://clock\": no port number: tcp://HOST:PORT");
+    EXPECT_EQ(Read("COM1 offset=ten\n").problem,
+              "clocks.list:1: \"offset=ten\" after the device is not offset=MS (milliseconds "
+              "from -60000 to 60000)");
+    EXPECT_EQ(Read("COM1 COM2\n").problem,
+              "clocks.list:1: \"COM2\" after the device is not offset=MS (milliseconds from "
+              "-60000 to 60000)");
+    EXPECT_EQ(Read("COM1 offset=1 offset=2\n").problem,
+              "clocks.list:1: \"offset=2\": one device per line, with at most offset=MS after it");
+    EXPECT_EQ(Read("0\n").problem,
+              "clocks.list:1: \"0\" is neither a port number from 1 to 255 nor a device");
+    EXPECT_TRUE(Read("0\n").devices.empty());
+}
+
+TEST(DeviceList, AddsToThePortOptionsWithTheDefaultOffset) {
+    const std::string path = ::testing::TempDir() + "kalvor-device-list-test.list";
+    std::ofstream(path) << "tcp://127.0.0.1:4001 offset=7\n# and one more\nCOM4\n";
+    const std::string option = "--ports-from=" + path;
+    const char* argv[] = {"kalvor-sync", "--port", "COM3", option.c_str(), "--offset", "1"};
+    const SyncCommand command = ParseSyncCommand(6, argv);
+    std::remove(path.c_str());
+    ASSERT_EQ(command.m_action, SyncCommand::Action::Sync) << command.m_error;
+    ASSERT_EQ(command.m_devices.size(), 3u);
+    EXPECT_EQ(command.m_devices[0].Label(), platform::NumberedPort(3).label);
+    EXPECT_EQ(command.m_devices[0].latencyMicroseconds, 1'000);
+    EXPECT_EQ(command.m_devices[1].Label(), "tcp://127.0.0.1:4001");
+    EXPECT_EQ(command.m_devices[1].latencyMicroseconds, 7'000);
+    EXPECT_EQ(command.m_devices[2].latencyMicroseconds, 1'000);
+
+    // A device given on the command line and in the list is given twice.
+    std::ofstream(path) << "COM3\n";
+    const SyncCommand twice = ParseSyncCommand(6, argv);
+    std::remove(path.c_str());
+    EXPECT_EQ(twice.m_action, SyncCommand::Action::UsageError);
+    EXPECT_EQ(twice.m_error, platform::NumberedPort(3).label + " is given twice");
+}

@@ -1,0 +1,81 @@
+#include "DeviceList.h"
+
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+namespace kalvor_sync {
+
+namespace {
+
+constexpr std::int64_t kLongestOffsetMs = 60'000;
+constexpr std::string_view kOffsetKey = "offset=";
+
+// The line without its comment: '#' at the start of a word begins one.
+std::string WithoutComment(const std::string& line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')) {
+            return line.substr(0, i);
+        }
+    }
+    return line;
+}
+
+} // namespace
+
+bool ParseOffset(const std::string& text, std::int64_t& microseconds) {
+    double milliseconds = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, milliseconds);
+    if (failure != std::errc() || stop != end || !std::isfinite(milliseconds) ||
+        std::fabs(milliseconds) > kLongestOffsetMs) {
+        return false;
+    }
+    microseconds = std::llround(milliseconds * 1000);
+    return true;
+}
+
+DeviceListReading ReadDeviceList(std::istream& text, const std::string& name) {
+    DeviceListReading reading;
+    std::string line;
+    for (int number = 1; std::getline(text, line); ++number) {
+        if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) {
+            line.erase(0, 3);
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        std::istringstream words(WithoutComment(line));
+        std::string device, option, extra;
+        if (!(words >> device)) {
+            continue;
+        }
+        const auto fail = [&](const std::string& what) {
+            reading.devices.clear();
+            reading.problem = name + ":" + std::to_string(number) + ": " + what;
+            return reading;
+        };
+        kalvor_tools::DeviceArgument argument = kalvor_tools::ParseDeviceArgument(device);
+        if (!argument.device) {
+            return fail(argument.problem);
+        }
+        ListedDevice listed{std::move(*argument.device), std::nullopt};
+        if (words >> option) {
+            std::int64_t latency = 0;
+            if (option.rfind(kOffsetKey, 0) != 0 ||
+                !ParseOffset(option.substr(kOffsetKey.size()), latency)) {
+                return fail("\"" + option +
+                            "\" after the device is not offset=MS (milliseconds from -60000 to "
+                            "60000)");
+            }
+            listed.latencyMicroseconds = latency;
+        }
+        if (words >> extra) {
+            return fail("\"" + extra + "\": one device per line, with at most offset=MS after it");
+        }
+        reading.devices.push_back(std::move(listed));
+    }
+    return reading;
+}
+
+} // namespace kalvor_sync

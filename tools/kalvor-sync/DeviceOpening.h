@@ -1,0 +1,70 @@
+#pragma once
+
+#include "DeviceLink.h"
+#include "NetworkLink.h"
+#include "SyncDevice.h"
+#include "platform/Interruption.h"
+#include "platform/Socket.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kalvor_sync {
+
+// How network devices are reached: the look-up of names, and the time limit within which a
+// device must be connected (and its RFC 2217 line set up).
+struct NetworkOptions {
+    HostResolver resolve = &platform::ResolveTcp;
+    int connectLimitSeconds = kConnectLimitSeconds;
+};
+
+// A device opened for a sequence, or why it could not be.
+struct OpenedDevice {
+    std::unique_ptr<DeviceLink> link; // null when it failed
+    std::string failure;              // in words that name the device
+};
+
+// Opens many devices at once, each within the connect time limit from when it was added: serial
+// ports at once, as they open without waiting; network devices all together, each look-up,
+// connection and negotiation running beside the others, so that ten silent devices cost one time
+// limit, not ten. Devices may join while others are still being opened. The caller drives it
+// with Advance(), and may do other things between the calls (--every watches the clocks).
+class DeviceOpening {
+public:
+    explicit DeviceOpening(const NetworkOptions& network) : m_network(network) {}
+
+    // Starts opening `device`, which the caller knows as `key`.
+    void Add(std::size_t key, const SyncDevice& device);
+
+    // Waits up to `waitMs`, returning as soon as some device's opening ended, when none is still
+    // under way, or when the user asks to stop (interruption.Requested() tells).
+    void Advance(int waitMs, const platform::Interruption& interruption);
+    // True while some device is still being opened.
+    bool Pending() const { return !m_opening.empty(); }
+
+    // The devices whose opening ended since the last call, open or failed, with their keys.
+    std::vector<std::pair<std::size_t, OpenedDevice>> TakeEnded();
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // A network device under way, and when it must be open.
+    struct Opening {
+        std::size_t key;
+        std::unique_ptr<NetworkLink> link;
+        Clock::time_point deadline;
+    };
+
+    // Moves the openings that ended to m_ended; those past their deadline fail.
+    void Settle();
+
+    const NetworkOptions m_network;
+    std::vector<Opening> m_opening;
+    std::vector<std::pair<std::size_t, OpenedDevice>> m_ended;
+    platform::SocketWait m_wait;
+};
+
+} // namespace kalvor_sync
