@@ -86,7 +86,8 @@ bool KeepInSync::Retry(std::int64_t now, bool& setSome) {
     }
     setSome = !back.empty();
     if (setSome) {
-        const Step step = Sequence(back, std::move(opened), {RunReason::Kind::PortBack, "port back"});
+        const Step step =
+            Sequence(back, std::move(opened), {RunReason::Kind::PortBack, "port back"});
         if (step == Step::Interrupted) {
             return false;
         }

@@ -62,8 +62,8 @@ std::string Second(const StatusTime& time) {
 
 StatusReporter::StatusReporter(const SyncCommand& command, SyncLog& log,
                                platform::ServiceNotify& notify)
-    : m_status(
-          NewStatus(KALVOR_VERSION, NamesOf(command.m_devices), command.m_everyMicroseconds, Now())),
+    : m_status(NewStatus(KALVOR_VERSION, NamesOf(command.m_devices), command.m_everyMicroseconds,
+                         Now())),
       m_statusFile(command.m_statusFile), m_metricsFile(command.m_metricsFile),
       m_following(command.m_everyMicroseconds > 0), m_log(log), m_notify(notify),
       m_lastSignOfLife(std::chrono::steady_clock::now()) {}

@@ -31,8 +31,7 @@ public:
                       const RunReason& reason, const platform::ClockSyncState& clock);
 
     // --require-synced refused a single run's sequence (exit 4): a failure of every device.
-    void Refused(const std::vector<SyncDevice>& devices,
-                 const platform::ClockSyncState& clock);
+    void Refused(const std::vector<SyncDevice>& devices, const platform::ClockSyncState& clock);
 
     // --require-synced with --every holds the devices back until the clock is synchronised.
     void WaitingForClock(const platform::ClockSyncState& clock);

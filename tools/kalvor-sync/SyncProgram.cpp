@@ -45,8 +45,8 @@ int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
     reporter.Started();
     int status = kExitSent;
     if (following) {
-        status = KeepInSync(run, check, reporter, command.m_devices, command.m_everyMicroseconds, log,
-                            interruption)
+        status = KeepInSync(run, check, reporter, command.m_devices, command.m_everyMicroseconds,
+                            log, interruption)
                      .Run();
     } else if (!check.BeforeSequence()) {
         reporter.Refused(command.m_devices, check.LastState());
