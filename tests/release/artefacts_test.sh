@@ -180,6 +180,7 @@ deb_contents() {
     want=$(printf '%s\n' ./usr/bin/kalvor-sim ./usr/bin/kalvor-sync \
         ./usr/lib/systemd/system/kalvor-sync@.service ./usr/lib/systemd/system/kalvor-sync@.timer \
         ./usr/lib/systemd/system/kalvor-sync-follow@.service \
+        ./usr/lib/systemd/system/kalvor-sync-list@.service \
         ./usr/share/doc/kalvor-sync/changelog.gz ./usr/share/doc/kalvor-sync/copyright \
         ./usr/share/man/man1/kalvor-sim.1.gz ./usr/share/man/man1/kalvor-sync.1.gz | sort)
     [[ $listing == "$want" ]] || problem "$deb holds:"$'\n'"$listing"$'\n'"expected:"$'\n'"$want"
@@ -231,13 +232,14 @@ manual_pages_render() {
 units_verify() {
     command -v systemd-analyze >/dev/null || { echo "systemd-analyze is not installed"; return 77; }
     MANPATH=$debian/usr/share/man systemd-analyze verify --root="$debian" --recursive-errors=no \
-        kalvor-sync@ttyUSB0.service kalvor-sync@ttyUSB0.timer kalvor-sync-follow@ttyUSB0.service
+        kalvor-sync@ttyUSB0.service kalvor-sync@ttyUSB0.timer kalvor-sync-follow@ttyUSB0.service \
+        kalvor-sync-list@hall.service
 }
 
 # The units as packaged score what the source's do (tests/release/units_test.sh checks more).
 units_score() {
     local unit
-    for unit in kalvor-sync@.service kalvor-sync-follow@.service; do
+    for unit in kalvor-sync@.service kalvor-sync-follow@.service kalvor-sync-list@.service; do
         systemd-analyze security --offline=true --threshold=20 \
             "$debian/usr/lib/systemd/system/$unit" | tail -n 1
         ((PIPESTATUS[0] == 0)) || problem "$unit scores more than 2.0"

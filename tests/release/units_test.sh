@@ -4,8 +4,9 @@
 # verify accepts them; they give the program what it needs, and no more: the system calls and
 # socket families it makes in a single run, in a following run fed to a watchdog and with a port
 # that is absent (traced with strace) are all allowed, the read-only adjtimex() of the clock
-# check among them; the device policy lets serial lines through; the status and metrics go to a
-# runtime folder kept after the run and readable by a node exporter.
+# check among them, and so are those of a run from a device list with a device on the network
+# and a name to look up, for the list's unit; the device policy lets serial lines through; the
+# status and metrics go to a runtime folder kept after the run and readable by a node exporter.
 #
 # What the sandbox does when systemd runs the units is not exercised here.
 #
@@ -28,7 +29,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-services=(kalvor-sync@.service kalvor-sync-follow@.service)
+services=(kalvor-sync@.service kalvor-sync-follow@.service kalvor-sync-list@.service)
 threshold=2.0
 
 # settings UNIT KEY: each value of KEY in the unit, one a line, continuation lines joined.
@@ -69,7 +70,7 @@ gzip -c "$manual" >"$root/usr/share/man/man1/kalvor-sync.1.gz"
 escaped=$(systemd-escape serial/by-id/usb-FTDI_A1)
 MANPATH=$root/usr/share/man systemd-analyze verify --root="$root" --recursive-errors=no \
     kalvor-sync@ttyUSB0.service kalvor-sync@ttyUSB0.timer kalvor-sync-follow@ttyUSB0.service \
-    "kalvor-sync-follow@$escaped.service" >"$links/verify" 2>&1
+    "kalvor-sync-follow@$escaped.service" kalvor-sync-list@hall.service >"$links/verify" 2>&1
 if [[ $? == 0 && ! -s $links/verify ]]; then pass; else fail "systemd-analyze verify accepts the units" "$links/verify"; fi
 
 # --- What the program does, traced: a single run with its files, a following one whose watchdog
@@ -94,14 +95,40 @@ sleep 3
 kill -INT "$(pgrep -P $following)"
 wait $following
 traced absent "$sync_program" --port "$links/absent" "${files[@]}" >/dev/null 2>&1
-sed -nE 's/^(<\.\.\. )?([a-z0-9_]+)(\(| resumed>).*/\2/p' "$links"/trace-* | sort -u >"$links/used"
-grep -ho 'socket(AF_[A-Z0-9]*' "$links"/trace-* | sed 's/socket(//' | sort -u >"$links/families"
+# A device list with a serial line and a network device reached by name, as the list's unit runs.
+"$sim_program" --port tcp://127.0.0.1:0 --json >"$links/net-sim" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    net_port=$(listening_urls "$links/net-sim" | sed 's/.*://')
+    [[ -n $net_port ]] && break
+    sleep 0.1
+done
+printf '%s\n' "$links/pc" "tcp://localhost:$net_port  offset=5" >"$links/hall.list"
+traced list "$sync_program" --ports-from "$links/hall.list" "${files[@]}" >"$links/list-out" 2>&1
+if [[ $(grep -c '^set ' "$links/list-out") == 2 ]]; then pass; else
+    fail "the traced run from a device list sets both devices" "$links/list-out"
+fi
+# used FAMILIES-FILE TRACE...: the kinds of system call and the socket families of those traces.
+used() {
+    local families=$1
+    shift
+    sed -nE 's/^(<\.\.\. )?([a-z0-9_]+)(\(| resumed>).*/\2/p' "$@" | sort -u >"$links/used"
+    grep -ho 'socket(AF_[A-Z0-9]*' "$@" | sed 's/socket(//' | sort -u >"$families"
+}
+used "$links/families" "$links"/trace-*
 echo "the program made $(wc -l <"$links/used") kinds of system call, in the families $(tr '\n' ' ' <"$links/families")"
 # glibc's adjtimex() is the system call clock_adjtime (CLOCK_REALTIME), or adjtimex itself.
 grep -qxE 'adjtimex|clock_adjtime' "$links/used" ||
     fail "the trace holds the clock check's adjtimex()" "$links/used"
+grep -qx AF_INET "$links/families" || fail "the traced list run connects over IPv4" "$links/families"
 
 for unit in "${services[@]}"; do
+    # A serial line's unit is held to the serial runs; the list's unit to all of them.
+    if [[ $unit == kalvor-sync-list@.service ]]; then
+        used "$links/families" "$links"/trace-*
+    else
+        used "$links/families" "$links"/trace-{once,following,absent}.*
+    fi
     # The lines in their order: the first allows, each "~" line then takes away and each other
     # line adds to what is allowed.
     : >"$links/permitted"
@@ -126,7 +153,9 @@ for unit in "${services[@]}"; do
     if [[ -z $(settings "$unit" ProtectClock | grep -ix 'yes\|true\|1') ]]; then pass; else
         fail "$unit leaves ProtectClock= off: it forbids the clock check's read-only adjtimex()"
     fi
-    if [[ $(settings "$unit" DevicePolicy) == closed && $(settings "$unit" DeviceAllow | sort | tr '\n' ' ') == "/dev/%I rw char-ttyACM rw char-ttyS rw char-ttyUSB rw " &&
+    serial_lines="char-ttyACM rw char-ttyS rw char-ttyUSB rw "
+    [[ $unit == kalvor-sync-list@.service ]] || serial_lines="/dev/%I rw $serial_lines"
+    if [[ $(settings "$unit" DevicePolicy) == closed && $(settings "$unit" DeviceAllow | sort | tr '\n' ' ') == "$serial_lines" &&
         $(settings "$unit" SupplementaryGroups) == dialout && $(settings "$unit" DynamicUser) == yes ]]; then
         pass
     else
@@ -143,10 +172,15 @@ for unit in "${services[@]}"; do
     fi
 done
 
-exec_start=$(settings kalvor-sync-follow@.service ExecStart)
-if [[ $(settings kalvor-sync-follow@.service Type) == notify && -n $(settings kalvor-sync-follow@.service WatchdogSec) &&
-    $exec_start == *"--every "* ]]; then pass; else
-    fail "the following unit is Type=notify with a watchdog, and follows (--every)" "$units/kalvor-sync-follow@.service"
+for unit in kalvor-sync-follow@.service kalvor-sync-list@.service; do
+    exec_start=$(settings $unit ExecStart)
+    if [[ $(settings $unit Type) == notify && -n $(settings $unit WatchdogSec) && $exec_start == *"--every "* ]]; then pass; else
+        fail "$unit is Type=notify with a watchdog, and follows (--every)" "$units/$unit"
+    fi
+done
+if [[ $(settings kalvor-sync-list@.service ExecStart) == *"--ports-from /etc/kalvor-sync/%i.list "* &&
+    $(settings kalvor-sync-list@.service PrivateNetwork) != yes ]]; then pass; else
+    fail "the list's unit reads /etc/kalvor-sync/%i.list and may reach the network" "$units/kalvor-sync-list@.service"
 fi
 if [[ $(settings kalvor-sync@.service Type) == oneshot && $(settings kalvor-sync@.service ExecStart) != *"--every"* ]]; then pass; else
     fail "the timer's unit sets the device once" "$units/kalvor-sync@.service"

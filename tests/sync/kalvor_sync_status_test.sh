@@ -119,6 +119,24 @@ if [[ $(count_of "$err" 'warning: cannot write .*status\.json\.tmp') == 1 ]]; th
     fail "an unwritable status file is one warning" "$err"
 fi
 
+# --- Clocks on the network, each named by its URL: one set through raw TCP, one that nobody
+# listens on (its simulator has ended).
+rm -f "$status" "$metrics"
+start_network_sim "$links/gone" 1 --port tcp://127.0.0.1:0
+refused=$(listening_urls "$links/gone")
+kill "$net_sim_pid"
+wait "$net_sim_pid" 2>/dev/null
+start_network_sim "$links/net" 1 --port tcp://127.0.0.1:0 --sequences 1
+reached=$(listening_urls "$links/net")
+"${sync[@]}" --port "$reached" --port "$refused" "${files[@]}" >"$out" 2>"$err"
+expect "a reached and a refused network device: exit 1" 1 $? "$out" "^set ${reached//./\\.} to "
+check "each network device is named by its URL, with its outcome and the refusal in words" "
+    .devices[0].name == \"$reached\" and .devices[0].outcome == \"set\" and
+    .devices[1].name == \"$refused\" and .devices[1].outcome == \"not opened\" and
+    (.devices[1].last_error | test(\"cannot connect to 127\\\\.0\\\\.0\\\\.1:[0-9]+: .+\"))"
+metric "kalvor_sync_sequences_total\\{device=\"${reached//\//\\/}\",outcome=\"success\"\\} 1"
+metric "kalvor_sync_sequences_total\\{device=\"${refused//\//\\/}\",outcome=\"failure\"\\} 1"
+
 # --- --every through a line that goes away and comes back, the files read in a loop throughout.
 rm -f "$status" "$metrics"
 # Every 2 s: a line that goes away is seen by the next sequence.
