@@ -12,16 +12,9 @@
 # a reader here, outside Wine, must always find a whole one.
 set -uo pipefail
 here=$(dirname "$(realpath "$0")")
-mode=$1 sync_program=$2 sim_program=$3
-if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
-    exec "$here/../../scripts/sandbox" "$0" "$@"
-fi
-
 # shellcheck source=sync_test_helpers.sh
 source "$here/sync_test_helpers.sh"
-if [[ $mode == wine ]]; then
-    use_wine "$4" "$5"
-fi
+begin_program_test "$@"
 
 links=$(mktemp -d /tmp/kalvor-status-test.XXXXXX)
 socat_pid= pids=()
