@@ -17,8 +17,9 @@ enum class ClockSyncStatus {
 // manager, its configuration in the registry and whether the clock is being steered now.
 struct ClockSyncState {
     ClockSyncStatus status = ClockSyncStatus::Unknown;
-    // What the system said, in words: "the kernel's clock discipline says it is synchronised".
-    std::string how;
+    // Why the status is what it is, in a few words that do not repeat it: "the kernel's clock
+    // discipline has no time source".
+    std::string reason;
     // The system's own estimate of the clock's error and its bound, where it keeps them.
     std::optional<std::int64_t> estimatedErrorMicroseconds;
     std::optional<std::int64_t> maximumErrorMicroseconds;

@@ -6,8 +6,9 @@
 namespace platform {
 
 // The user's request to stop (Ctrl-C): while an object of this class lives, SIGINT and SIGTERM
-// (POSIX) or the console's Ctrl-C, Ctrl-Break and close events (Win32) no longer end the process
-// but set a flag that waits of this layer see at once. One object per process at a time.
+// (POSIX; a service manager stops a service with SIGTERM) or the console's Ctrl-C, Ctrl-Break
+// and close events and the Service Control Manager's stop and shutdown (Win32) no longer end the
+// process but set a flag that waits of this layer see at once. One object per process at a time.
 class Interruption {
 public:
     Interruption();

@@ -12,4 +12,11 @@ unsigned LastSystemError();
 // they stand. Empty when the system has no text for the code.
 std::string SystemErrorText(unsigned code);
 
+// A system's error text on one line: its line breaks and runs of blanks become one blank, and
+// without any text, "error <code>".
+std::string SystemErrorLine(unsigned code, const std::string& systemText);
+
+// The same for a code, with the system's own text for it.
+std::string SystemErrorLine(unsigned code);
+
 } // namespace platform

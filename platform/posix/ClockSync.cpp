@@ -19,20 +19,24 @@ ClockSyncState InterpretClockDiscipline(int result, int error, int status, long 
                                         long maximumError) {
     ClockSyncState state;
     if (result < 0) {
-        state.how = "the kernel's clock discipline could not be read: " +
-                    SystemErrorText(static_cast<unsigned>(error));
+        state.reason = "the kernel's clock discipline cannot be read: " +
+                       SystemErrorLine(static_cast<unsigned>(error));
         return state;
     }
     state.estimatedErrorMicroseconds = estimatedError;
     state.maximumErrorMicroseconds = maximumError;
-    if (result == TIME_ERROR || (status & STA_UNSYNC) != 0 ||
-        maximumError >= kUnsynchronisedBoundMicroseconds) {
+    if (result == TIME_ERROR || (status & STA_UNSYNC) != 0) {
         state.status = ClockSyncStatus::NotSynchronised;
-        state.how = "the kernel's clock discipline says it is not synchronised to a time source";
+        state.reason = "the kernel's clock discipline has no time source";
+        return state;
+    }
+    if (maximumError >= kUnsynchronisedBoundMicroseconds) {
+        state.status = ClockSyncStatus::NotSynchronised;
+        state.reason = "the kernel's bound of its error has grown to 16 s";
         return state;
     }
     state.status = ClockSyncStatus::Synchronised;
-    state.how = "the kernel's clock discipline says it is synchronised to a time source";
+    state.reason = "the kernel's clock discipline follows a time source";
     return state;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/ClockSync.h"
 
 #include "platform/SystemError.h"
+#include "platform/win32/ServiceHandle.h"
 
 #include <windows.h>
 
@@ -14,24 +15,6 @@ namespace {
 
 constexpr const char* kServiceName = "W32Time";
 constexpr const char* kParameters = "SYSTEM\\CurrentControlSet\\Services\\W32Time\\Parameters";
-
-// Closes a service-manager handle.
-struct ServiceHandle {
-    SC_HANDLE handle;
-    ~ServiceHandle() {
-        if (handle != nullptr) {
-            ::CloseServiceHandle(handle);
-        }
-    }
-};
-
-std::string Reason(DWORD code) {
-    std::string text = SystemErrorText(code);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text.empty() ? "error " + std::to_string(code) : text;
-}
 
 // The service's synchronisation type ("NTP", "NT5DS", "AllSync", "NoSync"); empty if unset.
 std::string SyncType() {
@@ -55,7 +38,7 @@ ClockSyncState ReadClockSyncState() {
     ClockSyncState state;
     const ServiceHandle manager{::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)};
     if (manager.handle == nullptr) {
-        state.how = "the service manager could not be asked: " + Reason(::GetLastError());
+        state.reason = "the service manager cannot be asked: " + SystemErrorLine(::GetLastError());
         return state;
     }
     const ServiceHandle service{::OpenServiceA(manager.handle, kServiceName, SERVICE_QUERY_STATUS)};
@@ -63,25 +46,26 @@ ClockSyncState ReadClockSyncState() {
         const DWORD error = ::GetLastError();
         if (error == ERROR_SERVICE_DOES_NOT_EXIST) {
             state.status = ClockSyncStatus::NotSynchronised;
-            state.how = "the Windows Time service is not installed";
+            state.reason = "the Windows Time service is not installed";
         } else {
-            state.how = "the Windows Time service could not be asked: " + Reason(error);
+            state.reason = "the Windows Time service cannot be asked: " + SystemErrorLine(error);
         }
         return state;
     }
     SERVICE_STATUS status{};
     if (!::QueryServiceStatus(service.handle, &status)) {
-        state.how = "the Windows Time service could not be asked: " + Reason(::GetLastError());
+        state.reason =
+            "the Windows Time service cannot be asked: " + SystemErrorLine(::GetLastError());
         return state;
     }
     if (status.dwCurrentState != SERVICE_RUNNING) {
         state.status = ClockSyncStatus::NotSynchronised;
-        state.how = "the Windows Time service is not running";
+        state.reason = "the Windows Time service is not running";
         return state;
     }
     if (::lstrcmpiA(SyncType().c_str(), "NoSync") == 0) {
         state.status = ClockSyncStatus::NotSynchronised;
-        state.how = "the Windows Time service is set not to synchronise (Type NoSync)";
+        state.reason = "the Windows Time service is set not to synchronise (Type NoSync)";
         return state;
     }
     DWORD adjustment = 0;
@@ -90,11 +74,11 @@ ClockSyncState ReadClockSyncState() {
     if (::GetSystemTimeAdjustment(&adjustment, &increment, &adjustmentDisabled) &&
         !adjustmentDisabled) {
         state.status = ClockSyncStatus::Synchronised;
-        state.how = "the Windows Time service runs and is steering the clock";
+        state.reason = "the Windows Time service is steering the clock";
         return state;
     }
-    state.how = "the Windows Time service runs but is not steering the clock now (it may not "
-                "have reached its time source yet)";
+    state.reason = "the Windows Time service runs but is not steering the clock now, perhaps "
+                   "before it has reached its time source";
     return state;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Interruption.h"
 
+#include "platform/win32/RunningService.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <atomic>
@@ -35,6 +36,10 @@ BOOL WINAPI OnConsoleControl(DWORD control) {
 }
 
 } // namespace
+
+void RequestInterruption() {
+    NoteRequest();
+}
 
 struct Interruption::Owned {
     UniqueHandle event;

@@ -12,7 +12,8 @@
 #     kalvor-sim too;
 #   - the Debian package, unpacked with dpkg-deb -x (not installed): its programs tell the
 #     project's version and one sets the other over a pseudo-terminal pair; man -l renders both
-#     pages without a warning; systemd-analyze verify accepts the units; lintian finds no error;
+#     pages without a warning; systemd-analyze verify accepts the units and scores each service
+#     at most 2.0; lintian finds no error, and no hardening tag even with -I;
 #   - the tarball holds the same tree, and its programs run.
 # Prints PASS, FAIL or SKIP (with the reason) per check and a count; exits 1 if a check failed.
 # Runs inside scripts/sandbox: no real serial device exists there. Screenshots and logs go to
@@ -178,6 +179,8 @@ deb_contents() {
     listing=$(cd "$debian" && find . -type f | sort)
     want=$(printf '%s\n' ./usr/bin/kalvor-sim ./usr/bin/kalvor-sync \
         ./usr/lib/systemd/system/kalvor-sync@.service ./usr/lib/systemd/system/kalvor-sync@.timer \
+        ./usr/lib/systemd/system/kalvor-sync-follow@.service \
+        ./usr/lib/systemd/system/kalvor-sync-list@.service \
         ./usr/share/doc/kalvor-sync/changelog.gz ./usr/share/doc/kalvor-sync/copyright \
         ./usr/share/man/man1/kalvor-sim.1.gz ./usr/share/man/man1/kalvor-sync.1.gz | sort)
     [[ $listing == "$want" ]] || problem "$deb holds:"$'\n'"$listing"$'\n'"expected:"$'\n'"$want"
@@ -229,11 +232,30 @@ manual_pages_render() {
 units_verify() {
     command -v systemd-analyze >/dev/null || { echo "systemd-analyze is not installed"; return 77; }
     MANPATH=$debian/usr/share/man systemd-analyze verify --root="$debian" --recursive-errors=no \
-        kalvor-sync@ttyUSB0.service kalvor-sync@ttyUSB0.timer
+        kalvor-sync@ttyUSB0.service kalvor-sync@ttyUSB0.timer kalvor-sync-follow@ttyUSB0.service \
+        kalvor-sync-list@hall.service
+}
+
+# The units as packaged score what the source's do (tests/release/units_test.sh checks more).
+units_score() {
+    local unit
+    for unit in kalvor-sync@.service kalvor-sync-follow@.service kalvor-sync-list@.service; do
+        systemd-analyze security --offline=true --threshold=20 \
+            "$debian/usr/lib/systemd/system/$unit" | tail -n 1
+        ((PIPESTATUS[0] == 0)) || problem "$unit scores more than 2.0"
+    done
 }
 
 lintian_finds_no_error() {
     lintian --fail-on error "$dist/$deb"
+}
+
+# The programs are built as Debian hardens its own (dpkg-buildflags): no hardening-* tag, at any
+# level.
+lintian_finds_no_hardening_tag() {
+    local tags
+    tags=$(lintian -I --tag-display-limit 0 "$dist/$deb" | grep ' hardening-')
+    [[ -z $tags ]] || problem "lintian: $tags"
 }
 
 tarball_holds_the_same() {
@@ -336,8 +358,10 @@ check "$deb holds the programs, pages, units, copyright and changelog" deb_conte
 check "$deb: kalvor-sync and kalvor-sim --version print $version" programs_tell_version "$debian/usr/bin"
 check "$deb: kalvor-sync sets the packaged kalvor-sim over a pseudo-terminal pair" sync_sets_sim "$debian/usr/bin"
 check "$deb: man -l renders both pages without a warning" manual_pages_render
-check "$deb: systemd-analyze verify accepts kalvor-sync@ttyUSB0.service and .timer" units_verify
+check "$deb: systemd-analyze verify accepts the units of /dev/ttyUSB0" units_verify
+check "$deb: each service unit scores at most 2.0 in systemd-analyze security" units_score
 check "$deb: lintian finds no error" lintian_finds_no_error
+check "$deb: lintian -I finds no hardening tag" lintian_finds_no_hardening_tag
 check "$tarball holds the package's tree, and its programs run" tarball_holds_the_same
 echo "=== Windows programs as downloaded: $windows_choice"
 kalvor_wine_env "$windows_tree/wineprefix" "$windows_arch"

@@ -25,23 +25,23 @@ TEST(ClockChange, StepsBeyondHalfASecondEitherWayAreTold) {
         DescribeClockChange(before, Reading(1'000 * kSecond + 700'000, 50 * kSecond + 250'000)));
     EXPECT_EQ(
         DescribeClockChange(before, Reading(1'003 * kSecond + 450'000, 50 * kSecond + 250'000)),
-        "clock stepped +3.2 s");
+        (RunReason{RunReason::Kind::ClockStep, "clock stepped +3.2 s"}));
     EXPECT_EQ(DescribeClockChange(before, Reading(997 * kSecond, 50 * kSecond + 250'000)),
-              "clock stepped -3.2 s");
+              (RunReason{RunReason::Kind::ClockStep, "clock stepped -3.2 s"}));
     // A resume from sleep: the wall clock went on, the monotonic one did not.
     EXPECT_EQ(
         DescribeClockChange(before, Reading(4'600 * kSecond + 250'000, 50 * kSecond + 250'000)),
-        "clock stepped +3600.0 s");
+        (RunReason{RunReason::Kind::ClockStep, "clock stepped +3600.0 s"}));
 }
 
 TEST(ClockChange, AChangeOfTheUtcOffsetIsToldWithTheNewOffset) {
     const auto before = Reading(1'000 * kSecond, 50 * kSecond, 3600);
     EXPECT_EQ(DescribeClockChange(before,
                                   Reading(1'000 * kSecond + 250'000, 50 * kSecond + 250'000, 7200)),
-              "UTC offset changed to +02:00");
+              (RunReason{RunReason::Kind::OffsetChange, "UTC offset changed to +02:00"}));
     EXPECT_EQ(DescribeClockChange(
                   before, Reading(1'000 * kSecond + 250'000, 50 * kSecond + 250'000, -12'600)),
-              "UTC offset changed to -03:30");
+              (RunReason{RunReason::Kind::OffsetChange, "UTC offset changed to -03:30"}));
     EXPECT_EQ(UtcOffsetText(0), "+00:00");
     EXPECT_EQ(UtcOffsetText(20'700), "+05:45");
 }
@@ -50,7 +50,7 @@ TEST(ClockChange, AComputerThatStoodStillIsToldToo) {
     // Where the monotonic clock counts on through sleep, a sleep shows as a long gap instead.
     const auto before = Reading(1'000 * kSecond, 50 * kSecond);
     EXPECT_EQ(DescribeClockChange(before, Reading(1'031 * kSecond, 81 * kSecond)),
-              "the computer stood still for 31 s");
+              (RunReason{RunReason::Kind::ClockStep, "the computer stood still for 31 s"}));
     EXPECT_FALSE(DescribeClockChange(before, Reading(1'002 * kSecond, 52 * kSecond)));
 }
 
@@ -60,43 +60,70 @@ struct Checked {
     SyncLog log{out, errors, SyncCommand::Verbosity::Verbose};
 };
 
-platform::ClockSyncState State(platform::ClockSyncStatus status, const char* how) {
+platform::ClockSyncState State(platform::ClockSyncStatus status, const char* reason) {
     platform::ClockSyncState state;
     state.status = status;
-    state.how = how;
+    state.reason = reason;
     return state;
 }
 
-TEST(ClockCheck, WarnsOncePerRunWhetherNotSynchronisedOrUnknown) {
+std::size_t Lines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(ClockCheck, WarnsOncePerRunInOneSentenceWhetherNotSynchronisedOrUnknown) {
     for (const auto status :
          {platform::ClockSyncStatus::NotSynchronised, platform::ClockSyncStatus::Unknown}) {
         Checked checked;
-        ClockCheck check([&] { return State(status, "asked the clock"); }, false, checked.log);
+        ClockCheck check([&] { return State(status, "the test says so"); }, false, false,
+                         checked.log);
         for (int sequence = 0; sequence < 3; ++sequence) {
             EXPECT_TRUE(check.BeforeSequence());
         }
         const std::string errors = checked.errors.str();
-        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-        EXPECT_EQ(errors.rfind("kalvor-sync: warning: ", 0), 0u) << errors;
-        EXPECT_NE(errors.find("(asked the clock)"), std::string::npos) << errors;
-        EXPECT_NE(errors.find("the device is set to the computer's time, right or wrong"),
-                  std::string::npos);
-        EXPECT_NE(errors.find(status == platform::ClockSyncStatus::Unknown
-                                  ? "it cannot be told whether"
-                                  : "is not synchronised"),
-                  std::string::npos)
-            << errors;
+        EXPECT_EQ(errors, std::string("kalvor-sync: warning: ") +
+                              (status == platform::ClockSyncStatus::Unknown
+                                   ? "it is unknown whether the computer's clock is synchronised"
+                                   : "the computer's clock is not synchronised") +
+                              ": the test says so; the devices are set to its time, right or wrong "
+                              "(--require-synced refuses instead)\n");
     }
 }
 
-TEST(ClockCheck, RequireSyncedRefusesEverySequenceOfAClockNotKnownToBeSynchronised) {
+TEST(ClockCheck, RequireSyncedRefusesEverySequenceOfASingleRun) {
     Checked checked;
     ClockCheck check([] { return State(platform::ClockSyncStatus::Unknown, "no answer"); }, true,
-                     checked.log);
+                     false, checked.log);
     EXPECT_FALSE(check.BeforeSequence());
     EXPECT_FALSE(check.BeforeSequence());
-    EXPECT_NE(checked.errors.str().find("not setting any device"), std::string::npos);
+    EXPECT_EQ(Lines(checked.errors.str()), 2u);
+    EXPECT_NE(checked.errors.str().find("not setting any device (--require-synced): it is "
+                                        "unknown whether the computer's clock is synchronised: "
+                                        "no answer\n"),
+              std::string::npos)
+        << checked.errors.str();
     EXPECT_EQ(checked.errors.str().find("warning"), std::string::npos);
+}
+
+TEST(ClockCheck, RequireSyncedWhileFollowingWaitsToldOnceAndOnceWhenSynchronised) {
+    Checked checked;
+    platform::ClockSyncState state = State(platform::ClockSyncStatus::NotSynchronised, "no source");
+    ClockCheck check([&] { return state; }, true, true, checked.log);
+    for (int ask = 0; ask < 5; ++ask) {
+        EXPECT_FALSE(check.BeforeSequence());
+    }
+    EXPECT_EQ(checked.errors.str(),
+              "kalvor-sync: warning: waiting to set the devices until the computer's clock is "
+              "synchronised (--require-synced); now the computer's clock is not synchronised: "
+              "no source\n");
+    state = State(platform::ClockSyncStatus::Synchronised, "a source");
+    EXPECT_TRUE(check.BeforeSequence());
+    EXPECT_TRUE(check.BeforeSequence());
+    EXPECT_EQ(Lines(checked.errors.str()), 2u);
+    EXPECT_NE(checked.errors.str().find("kalvor-sync: the computer's clock is synchronised now: "
+                                        "setting the devices\n"),
+              std::string::npos);
+    EXPECT_EQ(check.LastState().reason, "a source");
 }
 
 TEST(ClockCheck, ASynchronisedClockGoesQuietlyAndVerboseTellsItsError) {
@@ -104,11 +131,11 @@ TEST(ClockCheck, ASynchronisedClockGoesQuietlyAndVerboseTellsItsError) {
     platform::ClockSyncState synced = State(platform::ClockSyncStatus::Synchronised, "kept");
     synced.estimatedErrorMicroseconds = 512;
     synced.maximumErrorMicroseconds = 16'000'000;
-    ClockCheck check([&] { return synced; }, true, checked.log);
+    ClockCheck check([&] { return synced; }, true, false, checked.log);
     EXPECT_TRUE(check.BeforeSequence());
     EXPECT_TRUE(checked.errors.str().empty());
-    EXPECT_EQ(checked.out.str(),
-              "the computer's clock: kept; estimated error 0.512 ms, at most 16.0 s\n");
+    EXPECT_EQ(checked.out.str(), "the computer's clock is synchronised: kept; estimated error "
+                                 "0.512 ms, at most 16.0 s\n");
 }
 
 } // namespace

@@ -40,7 +40,7 @@ Outcome Sync(const platform::ClockSyncState& state, bool requireSynced,
 platform::ClockSyncState State(platform::ClockSyncStatus status) {
     platform::ClockSyncState state;
     state.status = status;
-    state.how = "as the test says";
+    state.reason = "as the test says";
     return state;
 }
 
@@ -81,8 +81,8 @@ TEST(SyncClockCheck, VerboseTellsTheEstimatedErrorWhereKnown) {
     state.estimatedErrorMicroseconds = 1'500;
     state.maximumErrorMicroseconds = 250'000;
     const Outcome run = Sync(state, false, SyncCommand::Verbosity::Verbose);
-    EXPECT_NE(run.out.find("the computer's clock: as the test says; estimated error 1.500 ms, at "
-                           "most 250.000 ms\n"),
+    EXPECT_NE(run.out.find("the computer's clock is synchronised: as the test says; estimated "
+                           "error 1.500 ms, at most 250.000 ms\n"),
               std::string::npos)
         << run.out;
 }
@@ -91,7 +91,7 @@ TEST(SyncClockCheck, VerboseTellsTheEstimatedErrorWhereKnown) {
 // synchronised, and a refusal under --require-synced then.
 TEST(SyncClockCheck, TheSystemsOwnAnswerIsHeeded) {
     const platform::ClockSyncState state = platform::ReadClockSyncState();
-    std::printf("this system: %s\n", state.how.c_str());
+    std::printf("this system: %s\n", ClockStateSentence(state).c_str());
     const bool synced = state.status == platform::ClockSyncStatus::Synchronised;
     const Outcome run = Sync(state, false);
     EXPECT_EQ(run.status, kExitSent);

@@ -11,19 +11,7 @@ const char* OperationInWords(PortOperation operation) {
 }
 
 std::string SystemReason(unsigned code, const std::string& systemText) {
-    std::string line;
-    for (const char c : systemText) {
-        const bool blank = c == '\n' || c == '\r' || c == ' ' || c == '\t';
-        if (!blank) {
-            line += c;
-        } else if (!line.empty() && line.back() != ' ') {
-            line += ' ';
-        }
-    }
-    while (!line.empty() && line.back() == ' ') {
-        line.pop_back();
-    }
-    return line.empty() ? "error " + std::to_string(code) : line;
+    return platform::SystemErrorLine(code, systemText);
 }
 
 std::string LastSystemReason() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RunReason.h"
 #include "platform/SystemClock.h"
 
 #include <cstdint>
@@ -17,10 +18,10 @@ inline constexpr std::int64_t kClockStepMicroseconds = 500'000;
 inline constexpr std::int64_t kPauseMicroseconds = 5'000'000;
 
 // Why the devices should be set again, given two readings of the clocks taken one after the
-// other: "clock stepped +3.2 s", "UTC offset changed to +02:00", "the computer stood still for
-// 31 s"; nothing when neither happened. Pure.
-std::optional<std::string> DescribeClockChange(const platform::ClockReadings& before,
-                                               const platform::ClockReadings& after);
+// other: "clock stepped +3.2 s", "UTC offset changed to +02:00" (an offset change), "the
+// computer stood still for 31 s" (a clock step too); nothing when neither happened. Pure.
+std::optional<RunReason> DescribeClockChange(const platform::ClockReadings& before,
+                                             const platform::ClockReadings& after);
 
 // "+02:00", "-03:30", "+00:00".
 std::string UtcOffsetText(int seconds);

@@ -6,6 +6,26 @@ namespace kalvor_sync {
 
 using platform::ClockSyncStatus;
 
+const char* ClockStateWords(ClockSyncStatus status) {
+    switch (status) {
+    case ClockSyncStatus::Synchronised:
+        return "synchronised";
+    case ClockSyncStatus::NotSynchronised:
+        return "not synchronised";
+    case ClockSyncStatus::Unknown:
+        return "unknown";
+    }
+    return "unknown";
+}
+
+std::string ClockStateSentence(const platform::ClockSyncState& state) {
+    const std::string opening =
+        state.status == ClockSyncStatus::Unknown
+            ? "it is unknown whether the computer's clock is synchronised"
+            : std::string("the computer's clock is ") + ClockStateWords(state.status);
+    return opening + ": " + state.reason;
+}
+
 std::string ErrorEstimateText(std::int64_t microseconds) {
     char text[32];
     if (microseconds < 1'000'000) {
@@ -17,31 +37,40 @@ std::string ErrorEstimateText(std::int64_t microseconds) {
 }
 
 bool ClockCheck::BeforeSequence() {
-    const platform::ClockSyncState state = m_reader();
-    std::string detail = "the computer's clock: " + state.how;
-    if (state.estimatedErrorMicroseconds) {
-        detail += "; estimated error " + ErrorEstimateText(*state.estimatedErrorMicroseconds);
+    m_last = m_reader();
+    std::string detail = ClockStateSentence(m_last);
+    if (m_last.estimatedErrorMicroseconds) {
+        detail += "; estimated error " + ErrorEstimateText(*m_last.estimatedErrorMicroseconds);
     }
-    if (state.maximumErrorMicroseconds) {
-        detail += ", at most " + ErrorEstimateText(*state.maximumErrorMicroseconds);
+    if (m_last.maximumErrorMicroseconds) {
+        detail += ", at most " + ErrorEstimateText(*m_last.maximumErrorMicroseconds);
     }
     m_log.Detail(detail);
-    if (state.status == ClockSyncStatus::Synchronised) {
+    if (m_last.status == ClockSyncStatus::Synchronised) {
+        if (m_waiting) {
+            m_waiting = false;
+            m_log.Recovery("the computer's clock is synchronised now: setting the devices");
+        }
         return true;
     }
-    const std::string why =
-        (state.status == ClockSyncStatus::NotSynchronised
-             ? "the computer's clock is not synchronised to a time source"
-             : "it cannot be told whether the computer's clock is synchronised to a time source") +
-        std::string(" (") + state.how + ")";
+    if (m_requireSynced && m_following) {
+        if (!m_waiting) {
+            m_waiting = true;
+            m_log.Warning("waiting to set the devices until the computer's clock is synchronised "
+                          "(--require-synced); now " +
+                          ClockStateSentence(m_last));
+        }
+        return false;
+    }
     if (m_requireSynced) {
-        m_log.Error("not setting any device: " + why + "; --require-synced");
+        m_log.Error("not setting any device (--require-synced): " + ClockStateSentence(m_last));
         return false;
     }
     if (!m_warned) {
         m_warned = true;
-        m_log.Warning(why + ": the device is set to the computer's time, right or wrong "
-                            "(--require-synced refuses instead)");
+        m_log.Warning(ClockStateSentence(m_last) +
+                      "; the devices are set to its time, right or wrong (--require-synced "
+                      "refuses instead)");
     }
     return true;
 }

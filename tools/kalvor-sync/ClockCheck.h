@@ -10,23 +10,42 @@ namespace kalvor_sync {
 // Asks, before each sequence, whether the computer's clock is kept to a time source: a device
 // set from a clock that drifts is set wrong. Tells the user once per run when it is not (or that
 // cannot be told); with --verbose tells the state before every sequence.
+//
+// With --require-synced a clock not known to be synchronised holds every sequence back. A run
+// that sets the devices once refuses, told each time; a run that follows the clock (--every)
+// waits for it instead, told once when it starts waiting and once when the clock is synchronised.
 class ClockCheck {
 public:
     // Reads the state; platform::ReadClockSyncState, or a stand-in in tests.
     using Reader = std::function<platform::ClockSyncState()>;
 
-    ClockCheck(Reader reader, bool requireSynced, SyncLog& log)
-        : m_reader(std::move(reader)), m_requireSynced(requireSynced), m_log(log) {}
+    ClockCheck(Reader reader, bool requireSynced, bool following, SyncLog& log)
+        : m_reader(std::move(reader)), m_requireSynced(requireSynced), m_following(following),
+          m_log(log) {}
 
-    // True when the sequence may go; false when --require-synced refuses it (told on the log).
+    // True when the sequence may go; false when --require-synced holds it back.
     bool BeforeSequence();
+
+    // The state the last BeforeSequence read.
+    const platform::ClockSyncState& LastState() const { return m_last; }
 
 private:
     Reader m_reader;
     const bool m_requireSynced;
+    const bool m_following;
     SyncLog& m_log;
-    bool m_warned = false;
+    platform::ClockSyncState m_last;
+    bool m_warned = false;  // the warning of a clock not known to be synchronised was given
+    bool m_waiting = false; // following, held back, and that was told
 };
+
+// The state in a word or two, as the status file, the metrics' help and the log give it:
+// "synchronised", "not synchronised", "unknown".
+const char* ClockStateWords(platform::ClockSyncStatus status);
+
+// The state and its reason in one sentence: "the computer's clock is not synchronised: the
+// kernel's clock discipline has no time source".
+std::string ClockStateSentence(const platform::ClockSyncState& state);
 
 // "0.512 ms", "16.0 s": an error estimate as people read it.
 std::string ErrorEstimateText(std::int64_t microseconds);

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "DeviceList.h"
+#include "platform/ServiceControl.h"
 #include "tools/common/ArgumentParsing.h"
 #include "tools/common/InstantText.h"
 #include "tools/common/PortArgument.h"
@@ -8,7 +9,9 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <fstream>
+#include <tuple>
 
 namespace kalvor_sync {
 
@@ -71,9 +74,29 @@ std::string DeviceKey(const kalvor_tools::DeviceAddress& address) {
 struct Words {
     kalvor_tools::CommonFlags common;
     std::vector<std::string> ports;
-    std::optional<std::string> portsFrom, offset, every, at;
+    std::optional<std::string> portsFrom, offset, every, at, statusFile, metricsFile;
     bool noAlign = false, dryRun = false, requireSynced = false, quiet = false, verbose = false;
+    bool installService = false, uninstallService = false, runAsService = false;
 };
+
+// A path that names its folder whatever the folder a program starts in, as a service needs:
+// "/run/x", "C:\x", "\\server\x".
+bool IsFullPath(const std::string& path) {
+    const bool drive = path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    return drive || (!path.empty() && (path[0] == '/' || path[0] == '\\'));
+}
+
+// The command line a service runs with: this one without --install-service.
+std::vector<std::string> ServiceArguments(int argc, const char* const argv[]) {
+    std::vector<std::string> arguments{"--run-as-service"};
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) != "--install-service") {
+            arguments.emplace_back(argv[i]);
+        }
+    }
+    return arguments;
+}
 
 } // namespace
 
@@ -82,8 +105,10 @@ static_assert(kConnectLimitSeconds == 3, "the usage text states the connect time
 const char* SyncUsageText() {
     return R"(usage: kalvor-sync --port N|DEVICE|URL [--port N|DEVICE|URL]... [--ports-from FILE]
                    [--no-align] [--offset MS] [--every DURATION] [--require-synced]
-                   [--verbose | --quiet]
+                   [--verbose | --quiet] [--status-file PATH] [--metrics-file PATH]
        kalvor-sync --dry-run [--at "YYYY-MM-DD HH:MM:SS"] [--no-align] [--offset MS] [--verbose]
+       kalvor-sync --install-service --port N|DEVICE... --every DURATION [options]  (Windows)
+       kalvor-sync --uninstall-service                                              (Windows)
        kalvor-sync --help | --version
 
 Sets a clock device's date and time to the computer's local time over a serial line (9600 baud,
@@ -112,6 +137,11 @@ Before each sequence it asks the system whether the computer's clock is kept to 
 cannot be told, it warns once on standard error: the device takes whatever time the computer
 has, right or wrong. --require-synced refuses to send instead.
 
+Run by systemd as a Type=notify service, it tells systemd that it is ready once its first
+sequence is over, a status line after each sequence, and keeps the watchdog (WatchdogSec=) fed.
+On Windows it can run as a service of its own (--install-service), telling the Event Log of every
+device set and every failure.
+
 Options:
   --port N|DEVICE|URL  serial port N (COM<N> on Windows, /dev/ttyS<N-1> on Linux), "COM<N>", a
                     device path such as /dev/ttyUSB0, or a network device's URL (above); give it
@@ -132,28 +162,51 @@ Options:
                     cannot be reached or fails is told once on stderr and tried again every half
                     second (all such devices in one try, a fresh connection each, while the
                     clocks are still watched), and set as soon as it is back
-  --require-synced  send nothing unless the system says the computer's clock is synchronised;
-                    exit with status 4 instead
+  --require-synced  send nothing unless the system says the computer's clock is synchronised:
+                    exit with status 4 instead, or with --every wait until it is (told once)
+  --status-file PATH
+                    write how every device is to PATH, as one JSON document, at start, after
+                    every sequence and at the end: the last attempt and success (local time with
+                    its UTC offset, and UTC seconds), the outcome, the last error, why the last
+                    sequence ran, the counts of successes and failures, and the computer's clock.
+                    The file is replaced whole, never half-written. Without --every the history
+                    and counts in the file it finds are carried on
+  --metrics-file PATH
+                    the same as metrics in the Prometheus text format, for a node exporter's
+                    textfile collector (which reads files named *.prom)
   --dry-run         print the seven frames, in hex, one per line, without a port: for the
                     sequence it would send now, or with --at for that local date and time
   --at TIME         with --dry-run: the local time the device is set to, "YYYY-MM-DD HH:MM:SS"
   --verbose         log each frame with its local time (ms) and its bytes, and the state of the
                     computer's clock with its estimated error where the system knows it
   --quiet           print nothing but warnings and errors
+  --install-service (Windows, as administrator) install the service "kalvor-sync" ("Kalvor clock
+                    sync"), which runs kalvor-sync with the other options given (--every is
+                    needed) as LocalService, starts with Windows, is restarted after a failure,
+                    and writes its status to Kalvor\kalvor-sync\status.json in the common
+                    application data folder unless --status-file names another place
+  --uninstall-service
+                    (Windows, as administrator) stop the service "kalvor-sync" and remove it
   --help            this text
   --version         the version
 
 Output: a line per device set ("set COM3 to ..."), and one per extra run with its reason, on
 standard output; warnings and errors, with the device and the system's reason, on standard
-error.
+error. A status or metrics file that cannot be written is told once and does not stop the
+syncing.
 
 Exit status (with several ports, the highest of theirs):
-  0    the sequence was sent (with --every: stopped with Ctrl-C between sequences)
+  0    the sequence was sent (with --every: stopped with Ctrl-C between sequences); the service
+       was installed or removed
   1    a port could not be opened or set up; a network device could not be found, did not
        answer within 3 s, refused the connection, or its RFC 2217 server refused the line
   2    usage: an option is missing or wrong (a URL that is not one, a bad device list line)
   3    a port opened, but a frame could not be written (a connection dropped mid-sequence)
   4    --require-synced, and the computer's clock is not synchronised (or that cannot be told)
+  5    --install-service: the service is installed already
+  6    --uninstall-service: no such service is installed
+  7    --install-service, --uninstall-service: not allowed (run it as administrator)
+  8    --install-service, --uninstall-service: the service manager failed otherwise
   130  stopped with Ctrl-C (SIGINT or SIGTERM) before the sequence was complete
 )";
 }
@@ -179,6 +232,11 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
     app.add_flag("--require-synced", words.requireSynced);
     app.add_flag("--quiet,-q", words.quiet);
     app.add_flag("--verbose,-v", words.verbose);
+    app.add_option("--status-file", words.statusFile);
+    app.add_option("--metrics-file", words.metricsFile);
+    app.add_flag("--install-service", words.installService);
+    app.add_flag("--uninstall-service", words.uninstallService);
+    app.add_flag("--run-as-service", words.runAsService);
     if (const auto error = kalvor_tools::ParseArguments(app, argc, argv)) {
         return fail(*error);
     }
@@ -238,6 +296,14 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
     }
     command.m_align = !words.noAlign;
     command.m_requireSynced = words.requireSynced;
+    for (const auto& [file, option, path] :
+         {std::tuple{&words.statusFile, "--status-file", &command.m_statusFile},
+          std::tuple{&words.metricsFile, "--metrics-file", &command.m_metricsFile}}) {
+        if (*file && (*file)->empty()) {
+            return fail(std::string(option) + " needs a path");
+        }
+        *path = file->value_or(std::string());
+    }
 
     if (words.quiet && words.verbose) {
         return fail("--quiet and --verbose exclude each other");
@@ -245,6 +311,48 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
     command.m_verbosity = words.quiet     ? SyncCommand::Verbosity::Quiet
                           : words.verbose ? SyncCommand::Verbosity::Verbose
                                           : SyncCommand::Verbosity::Normal;
+    if (words.installService || words.uninstallService || words.runAsService) {
+        const char* option = words.installService     ? "--install-service"
+                             : words.uninstallService ? "--uninstall-service"
+                                                      : "--run-as-service";
+        if (!platform::ServicesAvailable()) {
+            return fail(std::string(option) +
+                        " is for Windows; on Linux the package's systemd units run kalvor-sync "
+                        "as a service (kalvor-sync-follow@.service)");
+        }
+        if (words.installService + words.uninstallService + words.runAsService > 1) {
+            return fail("--install-service, --uninstall-service and --run-as-service exclude "
+                        "each other");
+        }
+        if (words.uninstallService) {
+            if (!command.m_devices.empty() || words.every || words.dryRun || words.statusFile ||
+                words.metricsFile) {
+                return fail("--uninstall-service takes no other options");
+            }
+            command.m_action = SyncCommand::Action::UninstallService;
+            return command;
+        }
+        if (words.dryRun) {
+            return fail(std::string(option) + " does not go with --dry-run");
+        }
+        if (command.m_everyMicroseconds == 0) {
+            return fail(std::string(option) +
+                        " needs --every: a service that ends after one sequence would be started "
+                        "again and again");
+        }
+        const std::string portsFrom = words.portsFrom.value_or(std::string());
+        for (const std::string* path : std::initializer_list<const std::string*>{
+                 &command.m_statusFile, &command.m_metricsFile, &portsFrom}) {
+            if (!path->empty() && !IsFullPath(*path)) {
+                return fail("\"" + *path + "\": a service needs the full path of its files");
+            }
+        }
+        if (words.installService) {
+            command.m_action = SyncCommand::Action::InstallService;
+            command.m_serviceArguments = ServiceArguments(argc, argv);
+        }
+        command.m_runAsService = words.runAsService;
+    }
     if (words.dryRun) {
         if (command.m_everyMicroseconds != 0) {
             return fail("--every does not go with --dry-run");

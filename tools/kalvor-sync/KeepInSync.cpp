@@ -20,19 +20,22 @@ std::vector<SyncDevice> Pick(const std::vector<SyncDevice>& devices,
 
 } // namespace
 
-std::optional<int> KeepInSync::Sequence(const Chosen& chosen, std::vector<OpenedDevice> opened,
-                                        const std::string& reason) {
+KeepInSync::Step KeepInSync::Sequence(const Chosen& chosen, std::vector<OpenedDevice> opened,
+                                      const RunReason& reason) {
     if (!m_check.BeforeSequence()) {
-        return kExitClockNotSynced;
+        m_reporter.WaitingForClock(m_check.LastState());
+        return Step::HeldBack;
     }
     const std::vector<SyncDevice> devices = Pick(m_devices, chosen);
-    const SequenceResult result = opened.empty() ? m_run.Once(devices, reason)
-                                                 : m_run.Send(std::move(opened), devices, reason);
+    const SequenceResult result = opened.empty()
+                                      ? m_run.Once(devices, reason.words)
+                                      : m_run.Send(std::move(opened), devices, reason.words);
+    m_reporter.SequenceDone(devices, result, reason, m_check.LastState());
     if (result.interrupted) {
-        return kExitInterrupted;
+        return Step::Interrupted;
     }
     Tell(chosen, result);
-    return std::nullopt;
+    return Step::Done;
 }
 
 void KeepInSync::Tell(const Chosen& chosen, const SequenceResult& result) {
@@ -42,7 +45,7 @@ void KeepInSync::Tell(const Chosen& chosen, const SequenceResult& result) {
         const PortResult& port = result.ports[k];
         if (port.outcome == PortOutcome::Sent) {
             if (m_failing[i]) {
-                m_log.Error(m_devices[i].Label() + " is back");
+                m_log.Recovery(m_devices[i].Label() + " is back");
             }
             m_failing[i] = false;
             continue;
@@ -68,7 +71,7 @@ bool KeepInSync::Wait(int milliseconds) {
     return m_interruption.Requested();
 }
 
-std::optional<int> KeepInSync::Retry(std::int64_t now, bool& setSome) {
+bool KeepInSync::Retry(std::int64_t now, bool& setSome) {
     // The tries that ended: the devices that answered are set together, at once.
     Chosen back;
     std::vector<OpenedDevice> opened;
@@ -83,10 +86,18 @@ std::optional<int> KeepInSync::Retry(std::int64_t now, bool& setSome) {
     }
     setSome = !back.empty();
     if (setSome) {
-        if (const std::optional<int> end = Sequence(back, std::move(opened), "port back")) {
-            return end;
+        const Step step =
+            Sequence(back, std::move(opened), {RunReason::Kind::PortBack, "port back"});
+        if (step == Step::Interrupted) {
+            return false;
         }
         now = platform::ReadClocks().monotonicMicroseconds;
+        if (step == Step::HeldBack) {
+            // Still failing as far as the status goes: tried, and set, again once the clock is.
+            for (const std::size_t i : back) {
+                m_nextTry[i] = now + kRetryMicroseconds;
+            }
+        }
     }
     for (std::size_t i = 0; i < m_devices.size(); ++i) {
         if (m_failing[i] && !m_trying[i] && now >= m_nextTry[i]) {
@@ -94,18 +105,19 @@ std::optional<int> KeepInSync::Retry(std::int64_t now, bool& setSome) {
             m_tries.Add(i, m_devices[i]);
         }
     }
-    return std::nullopt;
+    return true;
 }
 
 int KeepInSync::Run() {
     // The period is kept on the monotonic clock, so that steps of the wall clock move nothing.
     platform::ClockReadings last = platform::ReadClocks();
     std::int64_t nextRun = last.monotonicMicroseconds;
+    std::int64_t nextClockAsk = last.monotonicMicroseconds; // while held back for the clock
     bool runAll = true;
-    std::string reason;
+    RunReason reason{RunReason::Kind::Start, ""};
     for (;;) {
-        if (runAll) {
-            runAll = false;
+        m_reporter.Alive();
+        if (runAll && last.monotonicMicroseconds >= nextClockAsk) {
             // The devices that are gone are left to their tries, so that one that never answers
             // does not hold up the others by its connect time limit.
             Chosen answering;
@@ -114,15 +126,22 @@ int KeepInSync::Run() {
                     answering.push_back(i);
                 }
             }
+            Step step = Step::Done;
             if (!answering.empty()) {
-                if (const std::optional<int> end = Sequence(answering, {}, reason)) {
-                    return *end;
-                }
+                step = Sequence(answering, {}, reason);
+            }
+            if (step == Step::Interrupted) {
+                return kExitInterrupted;
             }
             last = platform::ReadClocks();
-            // Runs longer than the period skip the runs they overlap.
-            while (nextRun <= last.monotonicMicroseconds) {
-                nextRun += m_periodMicroseconds;
+            if (step == Step::HeldBack) {
+                nextClockAsk = last.monotonicMicroseconds + kClockWaitMilliseconds * 1000;
+            } else {
+                runAll = false;
+                // Runs longer than the period skip the runs they overlap.
+                while (nextRun <= last.monotonicMicroseconds) {
+                    nextRun += m_periodMicroseconds;
+                }
             }
         }
 
@@ -130,7 +149,7 @@ int KeepInSync::Run() {
             return kExitSent;
         }
         const platform::ClockReadings now = platform::ReadClocks();
-        const std::optional<std::string> change = DescribeClockChange(last, now);
+        const std::optional<RunReason> change = DescribeClockChange(last, now);
         last = now;
         if (change) {
             reason = *change;
@@ -138,13 +157,16 @@ int KeepInSync::Run() {
             continue;
         }
         if (now.monotonicMicroseconds >= nextRun) {
-            reason.clear();
-            runAll = true;
+            // A run held back for the clock keeps the reason it was due for.
+            if (!runAll) {
+                reason = {RunReason::Kind::Period, ""};
+                runAll = true;
+            }
             continue;
         }
         bool setSome = false;
-        if (const std::optional<int> end = Retry(now.monotonicMicroseconds, setSome)) {
-            return *end;
+        if (!Retry(now.monotonicMicroseconds, setSome)) {
+            return kExitInterrupted;
         }
         if (setSome) {
             // The sequence's own time is no pause of the computer.

@@ -2,10 +2,11 @@
 
 #include "ClockCheck.h"
 #include "DeviceOpening.h"
+#include "RunReason.h"
 #include "SequenceRun.h"
+#include "StatusReporter.h"
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace kalvor_sync {
@@ -18,44 +19,46 @@ namespace kalvor_sync {
 // connections running at the same time and while the clocks are watched, and each is set the
 // moment it answers. The other runs leave the failed devices to their tries, so that a device
 // that never answers delays nobody. A few cheap calls, so the watch costs next to nothing while
-// it waits.
+// it waits. With --require-synced, a sequence the clock check holds back waits, the clock asked
+// again every second, until the clock is synchronised. What each sequence did is told to the
+// StatusReporter; the quiet tries of a device that is gone are not sequences, and are not told.
 class KeepInSync {
 public:
     static constexpr int kClockLookMilliseconds = 250;
     static constexpr int kPortRetryMilliseconds = 500;
+    static constexpr int kClockWaitMilliseconds = 1000;
 
-    KeepInSync(SequenceRun& run, ClockCheck& check, std::vector<SyncDevice> devices,
-               std::int64_t periodMicroseconds, SyncLog& log,
+    KeepInSync(SequenceRun& run, ClockCheck& check, StatusReporter& reporter,
+               std::vector<SyncDevice> devices, std::int64_t periodMicroseconds, SyncLog& log,
                const platform::Interruption& interruption)
-        : m_run(run), m_check(check), m_devices(std::move(devices)),
+        : m_run(run), m_check(check), m_reporter(reporter), m_devices(std::move(devices)),
           m_periodMicroseconds(periodMicroseconds), m_log(log), m_interruption(interruption),
           m_failing(m_devices.size(), false), m_trying(m_devices.size(), false),
           m_nextTry(m_devices.size(), 0), m_tries(run.Network()) {}
 
-    // The exit status: 0 when stopped between sequences, 130 when stopped during one, 4 when
-    // --require-synced refused a sequence.
+    // The exit status: 0 when stopped between sequences, 130 when stopped during one.
     int Run();
 
 private:
     // The devices of one sequence: indexes into m_devices.
     using Chosen = std::vector<std::size_t>;
+    enum class Step { Done, HeldBack, Interrupted };
 
     // One sequence on the devices chosen, opened here (`opened` empty) or by their tries, for
-    // `reason` (empty for the periodic runs). The exit status when the run must end here
-    // (Ctrl-C, a refusal), nothing when it goes on.
-    std::optional<int> Sequence(const Chosen& chosen, std::vector<OpenedDevice> opened,
-                                const std::string& reason);
+    // `reason`; held back while the clock check says so.
+    Step Sequence(const Chosen& chosen, std::vector<OpenedDevice> opened, const RunReason& reason);
     // Tells what became of each chosen device: a device that goes once, and its return once.
     void Tell(const Chosen& chosen, const SequenceResult& result);
     // Waits up to `milliseconds` (less when a try ends), moving the tries on meanwhile; true once
     // the user asked to stop.
     bool Wait(int milliseconds);
     // Sets the devices whose tries found them back (`setSome` tells whether any), and starts a
-    // try of each failed device that is due. The exit status when the run must end here.
-    std::optional<int> Retry(std::int64_t now, bool& setSome);
+    // try of each failed device that is due. False when the user asked to stop meanwhile.
+    bool Retry(std::int64_t now, bool& setSome);
 
     SequenceRun& m_run;
     ClockCheck& m_check;
+    StatusReporter& m_reporter;
     const std::vector<SyncDevice> m_devices;
     const std::int64_t m_periodMicroseconds;
     SyncLog& m_log;

@@ -172,9 +172,9 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
             continue;
         }
         const LocalInstant& instant = plans.at(devices[i].latencyMicroseconds).m_instant;
-        m_log.Note("set " + devices[i].Label() + " to " + kalvor_tools::FormatSecond(instant) +
-                   " " + kalvor_tools::WeekdayName(instant.m_weekday) +
-                   (reason.empty() ? "" : " (" + reason + ")"));
+        m_log.DeviceSet("set " + devices[i].Label() + " to " + kalvor_tools::FormatSecond(instant) +
+                        " " + kalvor_tools::WeekdayName(instant.m_weekday) +
+                        (reason.empty() ? "" : " (" + reason + ")"));
         links[i].reset();
     }
     return result;

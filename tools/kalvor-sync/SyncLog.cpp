@@ -24,12 +24,14 @@ void SyncLog::Frame(const LocalInstant& at, int stepIndex, const TimeFrame& fram
           << FieldName(*FrameStep::At(stepIndex)) << spread << std::endl;
 }
 
-void SyncLog::Note(const std::string& line) {
-    if (m_verbosity == SyncCommand::Verbosity::Quiet) {
-        return;
-    }
+void SyncLog::DeviceSet(const std::string& line) {
     std::lock_guard lock(m_mutex);
-    m_out << line << std::endl;
+    if (m_verbosity != SyncCommand::Verbosity::Quiet) {
+        m_out << line << std::endl;
+    }
+    if (m_events) {
+        m_events(Event::DeviceSet, line);
+    }
 }
 
 void SyncLog::Detail(const std::string& line) {
@@ -43,11 +45,25 @@ void SyncLog::Detail(const std::string& line) {
 void SyncLog::Warning(const std::string& line) {
     std::lock_guard lock(m_mutex);
     m_errors << "kalvor-sync: warning: " << line << std::endl;
+    if (m_events) {
+        m_events(Event::Warning, line);
+    }
 }
 
 void SyncLog::Error(const std::string& line) {
     std::lock_guard lock(m_mutex);
     m_errors << "kalvor-sync: " << line << std::endl;
+    if (m_events) {
+        m_events(Event::Failure, line);
+    }
+}
+
+void SyncLog::Recovery(const std::string& line) {
+    std::lock_guard lock(m_mutex);
+    m_errors << "kalvor-sync: " << line << std::endl;
+    if (m_events) {
+        m_events(Event::Recovery, line);
+    }
 }
 
 } // namespace kalvor_sync

@@ -2,6 +2,8 @@
 
 #include "KeepInSync.h"
 #include "SequenceRun.h"
+#include "StatusReporter.h"
+#include "platform/ServiceNotify.h"
 
 #include <algorithm>
 
@@ -25,29 +27,46 @@ int ExitStatusOf(PortOutcome outcome) {
 
 int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
             const ClockCheck::Reader& readClockSync, const NetworkOptions& network) {
-    SyncLog log(out, errors, command.m_verbosity);
-    ClockCheck check(readClockSync, command.m_requireSynced, log);
     const platform::Interruption interruption;
+    return RunSync(command, out, errors, readClockSync, interruption, {}, network);
+}
+
+int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
+            const ClockCheck::Reader& readClockSync, const platform::Interruption& interruption,
+            const SyncLog::EventSink& events, const NetworkOptions& network) {
+    SyncLog log(out, errors, command.m_verbosity, events);
+    const bool following = command.m_everyMicroseconds > 0;
+    ClockCheck check(readClockSync, command.m_requireSynced, following, log);
+    platform::ServiceNotify notify;
+    StatusReporter reporter(command, log, notify);
     platform::DeadlineTimer timer;
     SequenceRun run(command.m_align, log, interruption, timer, network);
 
-    if (command.m_everyMicroseconds > 0) {
-        return KeepInSync(run, check, command.m_devices, command.m_everyMicroseconds, log,
-                          interruption)
-            .Run();
-    }
-    if (!check.BeforeSequence()) {
-        return kExitClockNotSynced;
-    }
-    const SequenceResult result = run.Once(command.m_devices);
+    reporter.Started();
     int status = kExitSent;
-    for (const PortResult& port : result.ports) {
-        for (const std::string& error : port.errors) {
-            log.Error(error);
+    if (following) {
+        status = KeepInSync(run, check, reporter, command.m_devices, command.m_everyMicroseconds,
+                            log, interruption)
+                     .Run();
+    } else if (!check.BeforeSequence()) {
+        reporter.Refused(command.m_devices, check.LastState());
+        status = kExitClockNotSynced;
+    } else {
+        const SequenceResult result = run.Once(command.m_devices);
+        reporter.SequenceDone(command.m_devices, result, {RunReason::Kind::Start, ""},
+                              check.LastState());
+        for (const PortResult& port : result.ports) {
+            for (const std::string& error : port.errors) {
+                log.Error(error);
+            }
+            status = std::max(status, ExitStatusOf(port.outcome));
         }
-        status = std::max(status, ExitStatusOf(port.outcome));
+        if (result.interrupted) {
+            status = kExitInterrupted;
+        }
     }
-    return result.interrupted ? kExitInterrupted : status;
+    reporter.Stopped(status);
+    return status;
 }
 
 } // namespace kalvor_sync

@@ -3,6 +3,8 @@
 #include "ClockCheck.h"
 #include "CommandLine.h"
 #include "DeviceOpening.h"
+#include "SyncLog.h"
+#include "platform/Interruption.h"
 
 #include <ostream>
 
@@ -10,8 +12,15 @@ namespace kalvor_sync {
 
 // What kalvor-sync does for a command that sets devices (Action::Sync): one sequence on every
 // device, or with --every the watch that keeps them set; results on `out`, warnings and errors on
-// `errors`; the computer's clock state from `readClockSync`, network devices reached as `network`
-// says. Returns the exit status.
+// `errors` and, where a system log takes them, to `events`; the computer's clock state from
+// `readClockSync`, network devices reached as `network` says; the status and metrics files the
+// command names, and the service manager that runs the program, told how it goes; stopped by
+// `interruption`. Returns the exit status.
+int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
+            const ClockCheck::Reader& readClockSync, const platform::Interruption& interruption,
+            const SyncLog::EventSink& events = {}, const NetworkOptions& network = {});
+
+// The same, stopped by the user's request (Ctrl-C, SIGTERM).
 int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
             const ClockCheck::Reader& readClockSync, const NetworkOptions& network = {});
 

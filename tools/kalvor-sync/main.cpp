@@ -1,6 +1,7 @@
 // kalvor-sync: sets clock devices' date and time from the command line. See SyncUsageText().
 #include "CommandLine.h"
 #include "DryRun.h"
+#include "ServiceCommand.h"
 #include "SyncProgram.h"
 #include "platform/ClockSync.h"
 
@@ -23,8 +24,15 @@ int main(int argc, char* argv[]) {
     case SyncCommand::Action::DryRun:
         PrintDryRun(command, std::cout);
         return kExitSent;
+    case SyncCommand::Action::InstallService:
+        return InstallSyncService(command, std::cout, std::cerr);
+    case SyncCommand::Action::UninstallService:
+        return UninstallSyncService(std::cout, std::cerr);
     case SyncCommand::Action::Sync:
         break;
+    }
+    if (command.m_runAsService) {
+        return RunSyncService(command, std::cerr);
     }
     return RunSync(command, std::cout, std::cerr, &platform::ReadClockSyncState);
 }

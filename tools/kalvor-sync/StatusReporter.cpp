@@ -1,0 +1,201 @@
+#include "StatusReporter.h"
+
+#include "ClockCheck.h"
+#include "StatusJson.h"
+#include "StatusMetrics.h"
+#include "platform/FileReplace.h"
+#include "platform/SystemClock.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace kalvor_sync {
+
+namespace {
+
+// The watchdog hears from the loop four times per its time-out, so that one sequence (or a
+// connect time limit) between two of the loop's wake-ups does not make it miss one.
+constexpr int kSignsOfLifePerTimeout = 4;
+
+std::vector<std::string> NamesOf(const std::vector<SyncDevice>& devices) {
+    std::vector<std::string> names;
+    for (const SyncDevice& device : devices) {
+        names.push_back(device.Label());
+    }
+    return names;
+}
+
+StatusTime Now() {
+    return StatusTimeAt(platform::SystemClockMicroseconds());
+}
+
+DeviceOutcome OutcomeOf(const PortResult& port, bool interrupted) {
+    switch (port.outcome) {
+    case PortOutcome::Sent:
+        return interrupted ? DeviceOutcome::Interrupted : DeviceOutcome::Set;
+    case PortOutcome::NotOpened:
+        return DeviceOutcome::NotOpened;
+    case PortOutcome::SendFailed:
+        return DeviceOutcome::SendFailed;
+    }
+    return DeviceOutcome::SendFailed;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string joined;
+    for (const std::string& line : lines) {
+        joined += (joined.empty() ? "" : "; ") + line;
+    }
+    return joined;
+}
+
+// "2026-12-08 03:00:00" of a status time.
+std::string Second(const StatusTime& time) {
+    std::string text = time.local.substr(0, 19);
+    if (text.size() > 10) {
+        text[10] = ' ';
+    }
+    return text;
+}
+
+} // namespace
+
+StatusReporter::StatusReporter(const SyncCommand& command, SyncLog& log,
+                               platform::ServiceNotify& notify)
+    : m_status(NewStatus(KALVOR_VERSION, NamesOf(command.m_devices), command.m_everyMicroseconds,
+                         Now())),
+      m_statusFile(command.m_statusFile), m_metricsFile(command.m_metricsFile),
+      m_following(command.m_everyMicroseconds > 0), m_log(log), m_notify(notify),
+      m_lastSignOfLife(std::chrono::steady_clock::now()) {}
+
+void StatusReporter::Started() {
+    if (!m_following && !m_statusFile.empty()) {
+        std::ifstream file(m_statusFile, std::ios::binary);
+        std::ostringstream text;
+        // A file that is not there is the first run's; one that is there must be ours.
+        if (file && text << file.rdbuf()) {
+            std::string error;
+            if (const auto earlier = StatusFromJson(text.str(), error)) {
+                CarryForward(m_status, *earlier);
+            } else {
+                m_log.Warning("the status file " + m_statusFile + " holds no status (" + error +
+                              "): the devices' history and counts start again");
+            }
+        }
+    }
+    m_statusLine = "starting";
+    Publish();
+}
+
+void StatusReporter::SequenceDone(const std::vector<SyncDevice>& devices,
+                                  const SequenceResult& result, const RunReason& reason,
+                                  const platform::ClockSyncState& clock) {
+    const StatusTime at = Now();
+    m_status.clock = clock;
+    m_status.state = RunState::Running;
+    int set = 0;
+    std::vector<std::string> failures;
+    for (std::size_t i = 0; i < devices.size() && i < result.ports.size(); ++i) {
+        const DeviceOutcome outcome = OutcomeOf(result.ports[i], result.interrupted);
+        const std::string error = Joined(result.ports[i].errors);
+        RecordAttempt(m_status, devices[i].Label(), outcome, error, reason, at);
+        if (outcome == DeviceOutcome::Set) {
+            ++set;
+        } else if (!error.empty()) {
+            failures.push_back(error);
+        }
+    }
+    std::string line = "last sequence " + Second(at) + " (" + ReasonName(reason.kind) + "): ";
+    if (result.interrupted) {
+        line += "interrupted";
+    } else if (set == static_cast<int>(devices.size())) {
+        line += "set " + Joined(NamesOf(devices));
+    } else {
+        line += "set " + std::to_string(set) + " of " + std::to_string(devices.size()) +
+                (devices.size() == 1 ? " device" : " devices");
+    }
+    if (!failures.empty()) {
+        line += "; " + Joined(failures);
+    }
+    m_statusLine = line;
+    Publish();
+    Ready();
+}
+
+void StatusReporter::Refused(const std::vector<SyncDevice>& devices,
+                             const platform::ClockSyncState& clock) {
+    const StatusTime at = Now();
+    m_status.clock = clock;
+    const std::string why = "not set (--require-synced): " + ClockStateSentence(clock);
+    for (const SyncDevice& device : devices) {
+        RecordAttempt(m_status, device.Label(), DeviceOutcome::Refused, why, {}, at);
+    }
+    m_statusLine = why;
+    Publish();
+}
+
+void StatusReporter::WaitingForClock(const platform::ClockSyncState& clock) {
+    const bool changed = m_status.state != RunState::WaitingForClock || !m_status.clock ||
+                         m_status.clock->status != clock.status ||
+                         m_status.clock->reason != clock.reason;
+    m_status.clock = clock;
+    m_status.state = RunState::WaitingForClock;
+    if (changed) {
+        // Rewritten when what it says changes, not every time the clock is asked again.
+        m_statusLine = "waiting until the computer's clock is synchronised (--require-synced): " +
+                       ClockStateSentence(clock);
+        Publish();
+    }
+    Ready();
+}
+
+void StatusReporter::Alive() {
+    const std::int64_t timeout = m_notify.WatchdogMicroseconds();
+    if (timeout <= 0) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastSignOfLife >= std::chrono::microseconds(timeout / kSignsOfLifePerTimeout)) {
+        m_notify.WatchdogAlive();
+        m_lastSignOfLife = now;
+    }
+}
+
+void StatusReporter::Stopped(int exitStatus) {
+    m_notify.Stopping();
+    m_status.state = RunState::Stopped;
+    m_status.exitStatus = exitStatus;
+    m_statusLine = "stopped, exit status " + std::to_string(exitStatus);
+    Publish();
+}
+
+void StatusReporter::Ready() {
+    if (!m_ready) {
+        m_ready = true;
+        m_notify.Ready();
+    }
+}
+
+void StatusReporter::Publish() {
+    m_notify.Status(m_statusLine);
+    if (!m_statusFile.empty()) {
+        WriteFile(m_statusFile, StatusToJson(m_status, Now()), m_statusFailing);
+    }
+    if (!m_metricsFile.empty()) {
+        WriteFile(m_metricsFile, StatusToMetrics(m_status), m_metricsFailing);
+    }
+    // Writing is a sign of life too, and the watchdog may be due after a long sequence.
+    Alive();
+}
+
+void StatusReporter::WriteFile(const std::string& path, const std::string& contents,
+                               bool& failing) {
+    const std::optional<std::string> failure = platform::ReplaceFileContents(path, contents);
+    if (failure && !failing) {
+        m_log.Warning(*failure + "; the devices are set all the same, and it is tried again "
+                                 "after each sequence");
+    }
+    failing = failure.has_value();
+}
+
+} // namespace kalvor_sync

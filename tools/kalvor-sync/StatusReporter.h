@@ -1,0 +1,65 @@
+#pragma once
+
+#include "CommandLine.h"
+#include "SequenceRun.h"
+#include "SyncLog.h"
+#include "SyncStatus.h"
+#include "platform/ServiceNotify.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace kalvor_sync {
+
+// Tells those who watch kalvor-sync from outside how every device is: the status file and the
+// metrics file (--status-file, --metrics-file), each replaced whole at the start, after every
+// sequence and at the end, and the service manager that runs the program (ready after the first
+// sequence or once it waits for the clock, a status line after each sequence, the watchdog's
+// signs of life, stopping). A file that cannot be written is told once, until it can be again;
+// the syncing goes on. Used from the thread that runs the program's loop only.
+class StatusReporter {
+public:
+    StatusReporter(const SyncCommand& command, SyncLog& log, platform::ServiceNotify& notify);
+
+    // The run begins. A single run (no --every) carries the devices' history and counts on from
+    // the status file it finds.
+    void Started();
+
+    // A sequence on `devices` ended with `result`; it ran for `reason`, the clock being as `clock`.
+    void SequenceDone(const std::vector<SyncDevice>& devices, const SequenceResult& result,
+                      const RunReason& reason, const platform::ClockSyncState& clock);
+
+    // --require-synced refused a single run's sequence (exit 4): a failure of every device.
+    void Refused(const std::vector<SyncDevice>& devices, const platform::ClockSyncState& clock);
+
+    // --require-synced with --every holds the devices back until the clock is synchronised.
+    void WaitingForClock(const platform::ClockSyncState& clock);
+
+    // The program's loop is alive: a sign of life for the service manager's watchdog, when one
+    // is due. Cheap; call it whenever the loop wakes.
+    void Alive();
+
+    // The run ends with `exitStatus`.
+    void Stopped(int exitStatus);
+
+    const SyncStatus& Status() const { return m_status; }
+
+private:
+    // Both files, and the service manager's status line.
+    void Publish();
+    void WriteFile(const std::string& path, const std::string& contents, bool& failing);
+    void Ready();
+
+    SyncStatus m_status;
+    const std::string m_statusFile, m_metricsFile;
+    const bool m_following;
+    SyncLog& m_log;
+    platform::ServiceNotify& m_notify;
+    std::string m_statusLine;
+    bool m_ready = false;
+    bool m_statusFailing = false, m_metricsFailing = false; // told, until written again
+    std::chrono::steady_clock::time_point m_lastSignOfLife;
+};
+
+} // namespace kalvor_sync
