@@ -17,6 +17,7 @@ using namespace kalvor_sync;
 namespace {
 
 constexpr std::int64_t kSecond = 1'000'000;
+constexpr const char* kVersion = "1.2.3.4";
 
 StatusTime At(std::int64_t seconds) {
     return StatusTimeAt(seconds * kSecond + 412'000);
@@ -24,7 +25,7 @@ StatusTime At(std::int64_t seconds) {
 
 // A run of two devices with some history behind it: COM3 set twice, then lost; COM4 never set.
 SyncStatus History() {
-    SyncStatus status = NewStatus("1.2.3.4", {"COM3", "COM4"}, 86'400 * kSecond, At(1'800'000'000));
+    SyncStatus status = NewStatus(kVersion, {"COM3", "COM4"}, 86'400 * kSecond, At(1'800'000'000));
     status.clock = platform::ClockSyncState{platform::ClockSyncStatus::Synchronised,
                                             "the test's clock follows a time source", 512, 120'000};
     RecordAttempt(status, "COM3", DeviceOutcome::Set, "", {RunReason::Kind::Start, ""},
@@ -104,7 +105,7 @@ TEST(StatusJson, ASingleRunCarriesTheHistoryOnFromTheFileItFinds) {
     EXPECT_EQ(read->countsSince, before.countsSince);
 
     // The next run names COM3 again and a new COM5; COM4 is no longer given.
-    SyncStatus next = NewStatus("1.2.3.4", {"COM5", "COM3"}, 0, At(1'800'200'000));
+    SyncStatus next = NewStatus(kVersion, {"COM5", "COM3"}, 0, At(1'800'200'000));
     CarryForward(next, *read);
     EXPECT_EQ(next.devices[0].name, "COM5");
     EXPECT_EQ(next.devices[0].successes + next.devices[0].failures, 0u);
