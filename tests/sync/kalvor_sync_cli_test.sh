@@ -12,40 +12,10 @@
 # port again; it runs inside scripts/sandbox, where no real serial device exists.
 set -uo pipefail
 here=$(dirname "$(realpath "$0")")
-mode=$1 sync_program=$2 sim_program=$3
-if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
-    exec "$here/../../scripts/sandbox" "$0" "$@"
-fi
-
 # shellcheck source=sync_test_helpers.sh
 source "$here/sync_test_helpers.sh"
-if [[ $mode == wine ]]; then
-    use_wine "$4" "$5"
-fi
-
-links=$(mktemp -d /tmp/kalvor-sync-test.XXXXXX)
-socat_pid= pids=()
-if [[ $mode == wine ]]; then
-    kalvor_wine_prefix_ready
-    kalvor_wine_map_ports "COM1=$links/pc" "COM21=$links/dev"
-    sync=("$KALVOR_WINE" "$sync_program") sim=("$KALVOR_WINE" "$sim_program")
-    computer_end=COM1 device_end=COM21 absent_port=COM7
-else
-    sync=("$sync_program") sim=("$sim_program")
-    computer_end=$links/pc device_end=$links/dev absent_port=$links/absent
-fi
-
-cleanup() {
-    # Wine first: its server holds the pseudo-terminal as its controlling terminal, and would
-    # dump its objects on the hang-up when socat ends.
-    if [[ $mode == wine ]]; then
-        kalvor_wine_unmap_ports
-    fi
-    for pid in "${pids[@]}" $socat_pid; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$links"
-}
-trap cleanup EXIT
+begin_program_test "$@"
+begin_line_test sync-test
 
 out=$links/out err=$links/err
 

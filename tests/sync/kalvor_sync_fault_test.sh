@@ -12,41 +12,12 @@
 # started again is the same port again. Runs inside scripts/sandbox under Wine.
 set -uo pipefail
 here=$(dirname "$(realpath "$0")")
-mode=$1 sync_program=$2 sim_program=$3 cycles=$4
-if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
-    exec "$here/../../scripts/sandbox" "$0" "$@"
-fi
-
 # shellcheck source=sync_test_helpers.sh
 source "$here/sync_test_helpers.sh"
-if [[ $mode == wine ]]; then
-    use_wine "$5" "$6"
-fi
-
-links=$(mktemp -d /tmp/kalvor-sync-faults.XXXXXX)
-socat_pid= flood_pid= pids=()
-if [[ $mode == wine ]]; then
-    kalvor_wine_prefix_ready
-    kalvor_wine_map_ports "COM1=$links/pc" "COM21=$links/dev"
-    sync=("$KALVOR_WINE" "$sync_program") sim=("$KALVOR_WINE" "$sim_program")
-    computer_end=COM1 device_end=COM21
-else
-    sync=("$sync_program") sim=("$sim_program")
-    computer_end=$links/pc device_end=$links/dev
-fi
-
-cleanup() {
-    # Wine first: its server holds the pseudo-terminal as its controlling terminal, and would
-    # dump its objects on the hang-up when socat ends.
-    if [[ $mode == wine ]]; then
-        kalvor_wine_unmap_ports
-    fi
-    for pid in "${pids[@]}" $flood_pid $socat_pid; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$links"
-}
-trap cleanup EXIT
-
+wine_in_sandbox "$@" # with CYCLES, which begin_program_test does not take
+cycles=$4
+begin_program_test "$1" "$2" "$3" "${@:5}"
+begin_line_test sync-faults
 
 # The device end floods the line at its full rate, 960 bytes/s of random bytes, until stopped.
 start_flood() {
@@ -58,6 +29,7 @@ start_flood() {
         done
     ) &
     flood_pid=$!
+    pids+=($flood_pid)
 }
 stop_flood() {
     kill "$flood_pid" 2>/dev/null

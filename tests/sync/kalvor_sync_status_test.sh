@@ -16,29 +16,14 @@ here=$(dirname "$(realpath "$0")")
 source "$here/sync_test_helpers.sh"
 begin_program_test "$@"
 
-links=$(mktemp -d /tmp/kalvor-status-test.XXXXXX)
-socat_pid= pids=()
+begin_line_test status-test
 if [[ $mode == wine ]]; then
-    kalvor_wine_prefix_ready
-    kalvor_wine_map_ports "COM1=$links/pc" "COM21=$links/dev"
-    sync=("$KALVOR_WINE" "$sync_program") sim=("$KALVOR_WINE" "$sim_program")
-    computer_end=COM1 device_end=COM21 absent_port=COM7 name=COM1 absent_name=COM7
+    name=COM1 absent_name=COM7
     as_given() { echo "Z:$1"; }
 else
-    sync=("$sync_program") sim=("$sim_program")
-    computer_end=$links/pc device_end=$links/dev absent_port=$links/absent
     name=$computer_end absent_name=$absent_port
     as_given() { echo "$1"; }
 fi
-cleanup() {
-    if [[ $mode == wine ]]; then
-        kalvor_wine_unmap_ports
-    fi
-    for pid in "${pids[@]}" $socat_pid; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$links"
-}
-trap cleanup EXIT
 
 status=$links/status.json metrics=$links/kalvor-sync.prom
 files=(--status-file "$(as_given "$status")" --metrics-file "$(as_given "$metrics")")

@@ -35,6 +35,36 @@ begin_program_test() {
     fi
 }
 
+# begin_line_test NAME: a test of the two programs on a pseudo-terminal pair, after
+# begin_program_test. Makes $links (/tmp/kalvor-NAME.*), and sets sync and sim as this mode runs
+# the programs, computer_end and device_end (the pair's ends: COM1 and COM21 under Wine, where
+# they are mapped here) and absent_port, a port that is not there. At exit, the processes in
+# pids and the pair (socat_pid) are ended and $links goes.
+begin_line_test() {
+    links=$(mktemp -d "/tmp/kalvor-$1.XXXXXX")
+    socat_pid= pids=()
+    if [[ $mode == wine ]]; then
+        kalvor_wine_prefix_ready
+        kalvor_wine_map_ports "COM1=$links/pc" "COM21=$links/dev"
+        sync=("$KALVOR_WINE" "$sync_program") sim=("$KALVOR_WINE" "$sim_program")
+        computer_end=COM1 device_end=COM21 absent_port=COM7
+    else
+        sync=("$sync_program") sim=("$sim_program")
+        computer_end=$links/pc device_end=$links/dev absent_port=$links/absent
+    fi
+    trap end_line_test EXIT
+}
+end_line_test() {
+    # Wine first: its server holds the pseudo-terminal as its controlling terminal, and would
+    # dump its objects on the hang-up when socat ends.
+    if [[ $mode == wine ]]; then
+        kalvor_wine_unmap_ports
+    fi
+    for pid in "${pids[@]}" $socat_pid; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$links"
+}
+
 passed=0 failed=0
 pass() { passed=$((passed + 1)); }
 # fail DESCRIPTION [FILE...]: one failed check, with the files that show why.
