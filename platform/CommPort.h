@@ -144,6 +144,13 @@ public:
     IoStart StartWrite(const std::uint8_t* bytes, std::uint32_t count);
     // Waits until the write started last has ended; Done at once when it had completed.
     Transfer FinishWrite();
+    // For a writer that must not be held by a line that takes nothing: waits until the line has
+    // taken the bytes of the write started last (sent them on, not only queued them: POSIX also
+    // waits for the system's output queue to empty) or until the write time-out has passed since
+    // the write started, and then cancels what is left. `taken` is how many bytes the line took;
+    // Done with fewer than were written is a write the line did not take whole. Call it on the
+    // thread that started the write: Windows XP cancels only the calling thread's I/O.
+    Transfer FinishBoundedWrite(std::uint32_t& taken);
     // Reads one byte, waiting within the read time-outs; received tells whether one came.
     Transfer ReadByte(std::uint8_t& byte, bool& received);
 

@@ -2,6 +2,7 @@
 
 #include "platform/posix/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -158,6 +159,31 @@ struct CommPort::State {
     // The bytes of the write started last that the line did not take at once, and its limit.
     std::vector<std::uint8_t> unwritten;
     std::optional<Clock::time_point> writeDeadline;
+    std::uint32_t writeCount = 0; // the bytes of that write
+
+    // Writes the unwritten bytes as the line takes them, until they are all written or the
+    // write's time limit ends it (what went, went): how many were written; -1 on failure.
+    std::int64_t WriteUnwritten() {
+        std::size_t done = 0;
+        while (done < unwritten.size()) {
+            const int ready = AwaitReady(fd.Get(), POLLOUT, writeDeadline);
+            if (ready <= 0) {
+                if (ready < 0) {
+                    return -1;
+                }
+                break;
+            }
+            const ssize_t written =
+                ::write(fd.Get(), unwritten.data() + done, unwritten.size() - done);
+            if (written < 0 && errno != EAGAIN) {
+                return -1;
+            }
+            done += written > 0 ? static_cast<std::size_t>(written) : 0;
+        }
+        const std::size_t left = unwritten.size() - done;
+        unwritten.clear();
+        return static_cast<std::int64_t>(writeCount - left);
+    }
 };
 
 CommPort::CommPort() = default;
@@ -302,6 +328,7 @@ IoStart CommPort::StartWrite(const std::uint8_t* bytes, std::uint32_t count) {
     }
     State& state = *m_state;
     state.unwritten.clear();
+    state.writeCount = count;
     state.writeDeadline =
         DeadlineFor(state.timeouts.writeTotalMultiplier, state.timeouts.writeTotalConstant, count);
     const ssize_t written = ::write(state.fd.Get(), bytes, count);
@@ -318,25 +345,39 @@ Transfer CommPort::FinishWrite() {
         errno = EBADF;
         return Transfer::CompletionFailed;
     }
-    State& state = *m_state;
-    const int fd = state.fd.Get();
-    std::size_t done = 0;
-    while (done < state.unwritten.size()) {
-        const int ready = AwaitReady(fd, POLLOUT, state.writeDeadline);
-        if (ready < 0) {
-            return Transfer::CompletionFailed;
-        }
-        if (ready == 0) {
-            break; // the time limit ends a write; what went, went
-        }
-        const ssize_t written =
-            ::write(fd, state.unwritten.data() + done, state.unwritten.size() - done);
-        if (written < 0 && errno != EAGAIN) {
-            return Transfer::CompletionFailed;
-        }
-        done += written > 0 ? static_cast<std::size_t>(written) : 0;
+    return m_state->WriteUnwritten() < 0 ? Transfer::CompletionFailed : Transfer::Done;
+}
+
+Transfer CommPort::FinishBoundedWrite(std::uint32_t& taken) {
+    taken = 0;
+    if (!IsOpen()) {
+        errno = EBADF;
+        return Transfer::CompletionFailed;
     }
-    state.unwritten.clear();
+    State& state = *m_state;
+    const std::int64_t written = state.WriteUnwritten();
+    if (written < 0) {
+        return Transfer::CompletionFailed;
+    }
+    // A write only hands the bytes to the system's output queue, which a line that sends nothing
+    // (a stalled USB adapter, a Bluetooth peer gone, flow control never released) fills for
+    // kilobytes; the line has taken them once the queue is empty. A driver that cannot tell
+    // counts as empty.
+    const int fd = state.fd.Get();
+    int queued = 0;
+    for (;;) {
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0) {
+            queued = 0;
+        }
+        if (queued <= 0 || MillisecondsLeft(state.writeDeadline) <= 0) {
+            break;
+        }
+        ::poll(nullptr, 0, 1);
+    }
+    if (queued > 0 || written < state.writeCount) {
+        ::tcflush(fd, TCOFLUSH); // what the line has not taken is cancelled
+    }
+    taken = static_cast<std::uint32_t>(std::max<std::int64_t>(0, written - std::max(0, queued)));
     return Transfer::Done;
 }
 

@@ -51,6 +51,9 @@ constexpr DWORD kEndingWaitMs = 1000;
 // The same for a wait that Wine already reported late (see EventWaitSucceeded): its helper
 // thread has normally finished, and the bound only guards against one that has not.
 constexpr DWORD kLateWaitMs = 20;
+// How much longer than its time-out a bounded write is waited for before it is cancelled: the
+// system's timers tick every 15.6 ms unless a finer period was asked for.
+constexpr DWORD kWriteGraceMs = 20;
 
 } // namespace
 
@@ -95,6 +98,9 @@ struct CommPort::State {
     std::uint8_t readByte = 0;
     std::vector<std::uint8_t> writing; // the bytes of the write started last
     bool writePending = false;         // that write goes on; FinishWrite waits for it
+    DWORD writeStartedTick = 0;        // when it started (GetTickCount)
+    DWORD writeLimitMs = 0;            // its time-out by the port's time-outs; 0: none
+    COMMTIMEOUTS timeouts{};           // as last set
 
     // Ends the pending event wait and waits, up to `boundMs`, until it has let go of its record
     // (its event is signalled). A new event mask ends a wait on Windows, which completes it with
@@ -172,7 +178,11 @@ bool CommPort::SetTimeouts(const CommTimeouts& timeouts) {
     COMMTIMEOUTS native{timeouts.readInterval, timeouts.readTotalMultiplier,
                         timeouts.readTotalConstant, timeouts.writeTotalMultiplier,
                         timeouts.writeTotalConstant};
-    return ::SetCommTimeouts(m_state->port.Get(), &native) != FALSE;
+    if (!::SetCommTimeouts(m_state->port.Get(), &native)) {
+        return false;
+    }
+    m_state->timeouts = native;
+    return true;
 }
 
 bool CommPort::SetEventMask(std::uint32_t mask) {
@@ -320,6 +330,9 @@ IoStart CommPort::StartWrite(const std::uint8_t* bytes, std::uint32_t count) {
     // The system reads the bytes while the write is under way: they are kept until it ends.
     state.writing.assign(bytes, bytes + count);
     state.writePending = false;
+    state.writeStartedTick = ::GetTickCount();
+    state.writeLimitMs = state.timeouts.WriteTotalTimeoutMultiplier * count +
+                         state.timeouts.WriteTotalTimeoutConstant;
     OVERLAPPED* overlapped = state.write.Fresh();
     if (::WriteFile(state.port.Get(), state.writing.data(), count, nullptr, overlapped)) {
         return IoStart::Completed;
@@ -344,6 +357,38 @@ Transfer CommPort::FinishWrite() {
     DWORD written = 0;
     if (::GetOverlappedResult(state.port.Get(), &state.write.record, &written, TRUE) ||
         EndedByTimeout()) {
+        return Transfer::Done;
+    }
+    return Transfer::CompletionFailed;
+}
+
+Transfer CommPort::FinishBoundedWrite(std::uint32_t& taken) {
+    taken = 0;
+    if (!IsOpen()) {
+        NotOpen();
+        return Transfer::CompletionFailed;
+    }
+    State& state = *m_state;
+    const HANDLE port = state.port.Get();
+    if (state.writePending) {
+        state.writePending = false;
+        // The port's write time-out ends the write; a driver that does not keep time-outs (some
+        // virtual ports do not) is given a little longer, and then the write is cancelled.
+        const DWORD spent = ::GetTickCount() - state.writeStartedTick;
+        const DWORD bound = state.writeLimitMs == 0 ? INFINITE
+                            : spent >= state.writeLimitMs + kWriteGraceMs
+                                ? 0
+                                : state.writeLimitMs + kWriteGraceMs - spent;
+        if (::WaitForSingleObject(state.write.event.Get(), bound) != WAIT_OBJECT_0) {
+            ::CancelIo(port);
+        }
+    }
+    DWORD written = 0;
+    const BOOL ended = ::GetOverlappedResult(port, &state.write.record, &written, TRUE);
+    const DWORD error = ::GetLastError();
+    taken = written;
+    // Windows ends a timed-out write with success and fewer bytes, Wine with ERROR_TIMEOUT.
+    if (ended || error == ERROR_TIMEOUT || error == ERROR_OPERATION_ABORTED) {
         return Transfer::Done;
     }
     return Transfer::CompletionFailed;

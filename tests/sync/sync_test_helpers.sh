@@ -162,15 +162,15 @@ device_errors() {
     tr -d '\r' <"$1" | grep '"type":"sequence".*"complete":true' |
         sed -E 's/.*"address":"([^"]+)".*"error_ms":(-?[0-9]+).*/\1 \2/' | sort -s -u -k1,1 | cut -d' ' -f2
 }
-# until_listening FILE SECONDS: waits until the simulator whose log is FILE reads the line. It
-# empties the line when it opens it, so a frame sent sooner would be lost, and a Wine program may
-# take seconds to start on a loaded machine: a byte outside any frame goes to the computer's end
-# until the simulator reports it.
+# until_listening FILE SECONDS [COMPUTER-END]: waits until the simulator whose log is FILE reads
+# the line. It empties the line when it opens it, so a frame sent sooner would be lost, and a
+# Wine program may take seconds to start on a loaded machine: a byte outside any frame goes to the
+# computer's end ($links/pc unless given) until the simulator reports it.
 until_listening() {
     local deadline=$((SECONDS + $2))
     until tr -d '\r' 2>/dev/null <"$1" | grep -q '"type":"noise"'; do
         ((SECONDS < deadline)) || return 1
-        printf '\x00' >"$links/pc"
+        printf '\x00' >"${3:-$links/pc}"
         sleep 0.2
     done
 }

@@ -8,13 +8,6 @@
 
 namespace kalvor_sync {
 
-namespace {
-
-// Bytes a device may leave untaken before it counts as gone: far more than a sequence's frames.
-constexpr std::size_t kMostOutgoing = 4096;
-
-} // namespace
-
 // A look-up on a thread of its own. The link may give up on it and go; the thread then finishes
 // alone, with this record, which it shares, and ends.
 struct NetworkLink::LookUp {

@@ -26,6 +26,9 @@ using HostResolver =
 // each address found is tried in turn; an RFC 2217 server's answers are awaited.
 class NetworkLink final : public DeviceLink {
 public:
+    // Bytes a device may leave untaken before it counts as gone: far more than a sequence's frames.
+    static constexpr std::size_t kMostOutgoing = 4096;
+
     enum class Stage { LookingUp, Connecting, Negotiating, Open, Failed };
 
     NetworkLink(kalvor_tools::NetworkDevice device, const HostResolver& resolve);
@@ -41,6 +44,12 @@ public:
     // The time limit of `limitSeconds` passed before the device was open.
     void GiveUp(int limitSeconds);
 
+    // A frame counts as written once the kernel has taken it into the connection's send buffer:
+    // what becomes of it on the network and in the device server is not seen. That buffer holds
+    // far more than a sequence, so the kernel takes every frame at once unless the server stopped
+    // reading long ago; what it does not take is kept and offered again between frames, and a
+    // device with more than kMostOutgoing bytes untaken counts as gone. So there is nothing to
+    // wait for once the frame is started (a serial line, by contrast, must take it: SerialLink).
     bool StartFrame(const TimeFrame& frame, std::string& error) override;
     bool FinishFrame(std::string&) override { return true; }
     void Tend() override;

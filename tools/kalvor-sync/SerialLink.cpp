@@ -5,17 +5,11 @@
 
 namespace kalvor_sync {
 
-namespace {
-
-// As the window's port has them: a write of n bytes ends within 1000 * n + 1000 ms.
-constexpr std::uint32_t kTimeoutMs = 1000;
-
-} // namespace
-
 std::unique_ptr<SerialLink> SerialLink::Open(const platform::PortName& port, std::string& error) {
     std::unique_ptr<SerialLink> link(new SerialLink(port));
-    const auto failure = kalvor_tools::OpenClockLine(
-        link->m_port, port, {kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs});
+    // Nothing is read; a frame's write ends within its limit, taken or not.
+    const platform::CommTimeouts timeouts{0, 0, 0, 0, kFrameLimitMs};
+    const auto failure = kalvor_tools::OpenClockLine(link->m_port, port, timeouts);
     if (failure) {
         error = kalvor_tools::PortErrorInWords(*failure);
         return nullptr;
@@ -24,8 +18,8 @@ std::unique_ptr<SerialLink> SerialLink::Open(const platform::PortName& port, std
 }
 
 bool SerialLink::StartFrame(const TimeFrame& frame, std::string& error) {
-    if (m_port.StartWrite(frame.data(), static_cast<std::uint32_t>(frame.size())) ==
-        platform::IoStart::Failed) {
+    m_frameBytes = static_cast<std::uint32_t>(frame.size());
+    if (m_port.StartWrite(frame.data(), m_frameBytes) == platform::IoStart::Failed) {
         error = kalvor_tools::PortErrorInWords(
             platform::CapturePortError(platform::PortOperation::Write, m_name));
         return false;
@@ -34,9 +28,18 @@ bool SerialLink::StartFrame(const TimeFrame& frame, std::string& error) {
 }
 
 bool SerialLink::FinishFrame(std::string& error) {
-    if (m_port.FinishWrite() != platform::Transfer::Done) {
+    std::uint32_t taken = 0;
+    if (m_port.FinishBoundedWrite(taken) != platform::Transfer::Done) {
         error = kalvor_tools::PortErrorInWords(
             platform::CapturePortError(platform::PortOperation::WriteCompletion, m_name));
+        return false;
+    }
+    if (taken < m_frameBytes) {
+        const std::string limit = " within " + std::to_string(kFrameLimitMs) + " ms";
+        error = m_name.label + ": the line took " +
+                (taken == 0 ? "no byte of the frame" + limit
+                            : std::to_string(taken) + " of the frame's " +
+                                  std::to_string(m_frameBytes) + " bytes" + limit);
         return false;
     }
     return true;
