@@ -5,6 +5,19 @@
 
 namespace platform {
 
+// Who asked the program to stop, first.
+enum class StopCause {
+    None,
+    User,           // Ctrl-C (SIGINT), Ctrl-Break, the console closed, or Request()
+    Terminate,      // POSIX: SIGTERM, as a service manager stops a service
+    ServiceStop,    // Win32: the Service Control Manager's stop
+    SystemShutdown, // Win32: the system shuts down (its service manager's shutdown controls)
+};
+
+// The cause in words, as a program tells who stopped it ("stopped by ..."): "Ctrl-C",
+// "the system's shutdown".
+const char* StopCauseWords(StopCause cause);
+
 // The user's request to stop (Ctrl-C): while an object of this class lives, SIGINT and SIGTERM
 // (POSIX; a service manager stops a service with SIGTERM) or the console's Ctrl-C, Ctrl-Break
 // and close events and the Service Control Manager's stop and shutdown (Win32) no longer end the
@@ -18,6 +31,8 @@ public:
 
     // True once the user asked to stop, for good.
     bool Requested() const;
+    // Who asked first; None until somebody did.
+    StopCause Cause() const;
 
     // Asks to stop as the user would; tests use it.
     void Request();

@@ -18,12 +18,15 @@ namespace {
 // that every later wait sees the request too. g_event is the descriptor the living Interruption
 // owns, published for the signal handler, which can reach nothing else.
 std::atomic<bool> g_requested{false};
+std::atomic<StopCause> g_cause{StopCause::None}; // the first request's
 std::atomic<int> g_event{-1};
 
 constexpr int kSignals[] = {SIGINT, SIGTERM};
 struct sigaction g_previous[2];
 
-void NoteRequest() {
+void NoteRequest(StopCause cause) {
+    StopCause none = StopCause::None;
+    g_cause.compare_exchange_strong(none, cause);
     g_requested = true;
     const int fd = g_event;
     if (fd >= 0) {
@@ -33,9 +36,11 @@ void NoteRequest() {
     }
 }
 
-extern "C" void OnStopSignal(int) {
+static_assert(std::atomic<StopCause>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void OnStopSignal(int signal) {
     const int savedErrno = errno;
-    NoteRequest();
+    NoteRequest(signal == SIGTERM ? StopCause::Terminate : StopCause::User);
     errno = savedErrno;
 }
 
@@ -48,6 +53,7 @@ struct Interruption::Owned {
 Interruption::Interruption()
     : m_owned(std::make_unique<Owned>(Owned{UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))})) {
     g_requested = false;
+    g_cause = StopCause::None;
     g_event = m_owned->event.Get();
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
@@ -68,8 +74,12 @@ bool Interruption::Requested() const {
     return g_requested;
 }
 
+StopCause Interruption::Cause() const {
+    return g_cause;
+}
+
 void Interruption::Request() {
-    NoteRequest();
+    NoteRequest(StopCause::User);
 }
 
 bool Interruption::WaitFor(int milliseconds) const {

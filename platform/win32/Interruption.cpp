@@ -14,9 +14,12 @@ namespace {
 // is manual-reset and never reset, so that every later wait sees the request too. g_event is
 // the handle the living Interruption owns, published for the control handler.
 std::atomic<bool> g_requested{false};
+std::atomic<StopCause> g_cause{StopCause::None}; // the first request's
 std::atomic<HANDLE> g_event{nullptr};
 
-void NoteRequest() {
+void NoteRequest(StopCause cause) {
+    StopCause none = StopCause::None;
+    g_cause.compare_exchange_strong(none, cause);
     g_requested = true;
     if (const HANDLE event = g_event; event != nullptr) {
         ::SetEvent(event);
@@ -28,7 +31,7 @@ BOOL WINAPI OnConsoleControl(DWORD control) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
     case CTRL_CLOSE_EVENT:
-        NoteRequest();
+        NoteRequest(StopCause::User);
         return TRUE;
     default:
         return FALSE;
@@ -37,8 +40,8 @@ BOOL WINAPI OnConsoleControl(DWORD control) {
 
 } // namespace
 
-void RequestInterruption() {
-    NoteRequest();
+void RequestInterruption(StopCause cause) {
+    NoteRequest(cause);
 }
 
 struct Interruption::Owned {
@@ -49,6 +52,7 @@ Interruption::Interruption()
     : m_owned(std::make_unique<Owned>(
           Owned{UniqueHandle(::CreateEventA(nullptr, TRUE, FALSE, nullptr))})) {
     g_requested = false;
+    g_cause = StopCause::None;
     g_event = m_owned->event.Get();
     ::SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
 }
@@ -62,8 +66,12 @@ bool Interruption::Requested() const {
     return g_requested;
 }
 
+StopCause Interruption::Cause() const {
+    return g_cause;
+}
+
 void Interruption::Request() {
-    NoteRequest();
+    NoteRequest(StopCause::User);
 }
 
 bool Interruption::WaitFor(int milliseconds) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Interruption.h"
+
 #include <windows.h>
 
 namespace platform {
@@ -15,8 +17,16 @@ bool RunningAsService();
 // controls it takes in that state; running only once, after the start.
 void ReportServiceState(DWORD state);
 
-// Sets the user's request to stop, as Ctrl-C does in a console (platform/Interruption.h);
-// defined with the interruption.
-void RequestInterruption();
+// What the service does with a control of the Service Control Manager, which the control handler
+// hands on: a stop, and the system's shutdown notices, ask the program to stop (each with its
+// cause) and report the stop pending. NO_ERROR when taken, ERROR_CALL_NOT_IMPLEMENTED otherwise.
+DWORD TakeServiceControl(DWORD control);
+
+// The status reported to the manager last, as it was meant (also where no manager runs: tests).
+SERVICE_STATUS LastReportedServiceStatus();
+
+// Sets the request to stop, as Ctrl-C does in a console (platform/Interruption.h), from
+// `cause`; defined with the interruption.
+void RequestInterruption(StopCause cause);
 
 } // namespace platform

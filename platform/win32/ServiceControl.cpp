@@ -27,8 +27,20 @@ constexpr const char* kEventSources =
 constexpr DWORD kRestartDelaysMs[] = {60'000, 60'000, 300'000};
 constexpr DWORD kFailureCountResetSeconds = 86'400;
 constexpr DWORD kStopWaitMs = 30'000;
-constexpr DWORD kStartWaitHintMs = 30'000;
-constexpr DWORD kStopWaitHintMs = 10'000;
+// What the service takes to leave a pending state, so that the manager waits as long and no
+// longer: it reports running as soon as its body begins, before its first sequence; a stop is
+// heard between two frames (200 ms apart), after a serial write that ends within 170 ms, and
+// the last status is written (a reader holding the file may delay that by up to a second).
+// A shutdown leaves a service about 2 s under Wine, and not much more on Windows.
+constexpr DWORD kStartWaitHintMs = 2'000;
+constexpr DWORD kStopWaitHintMs = 2'000;
+// Windows Vista's early shutdown notice, which Windows XP neither has nor accepts.
+#ifndef SERVICE_ACCEPT_PRESHUTDOWN
+#define SERVICE_ACCEPT_PRESHUTDOWN 0x00000100
+#endif
+#ifndef SERVICE_CONTROL_PRESHUTDOWN
+#define SERVICE_CONTROL_PRESHUTDOWN 0x0000000F
+#endif
 
 std::string Reason(DWORD error) {
     return SystemErrorLine(error);
@@ -165,8 +177,11 @@ std::optional<std::string> ConfigureService(SC_HANDLE service, const ServiceDefi
 
 // --- The running service. --------------------------------------------------------------------
 
-// Written by RunAsService and its ServiceMain before the body runs; read by the control handler
-// (the manager's thread) and ServiceNotify (the body's thread); the status under its lock.
+// The manager calls ServiceMain and the control handler as plain callbacks that carry nothing of
+// ours (ServiceMain gets only its arguments), so what they share lives here, process-wide; a
+// process runs one service. Written by RunAsService and its ServiceMain before the body runs;
+// read by the control handler (the manager's thread) and ServiceNotify (the body's thread); the
+// status under its lock.
 struct Running {
     std::string name;
     const ServiceBody* body = nullptr;
@@ -174,6 +189,7 @@ struct Running {
     std::mutex mutex;
     SERVICE_STATUS_HANDLE handle = nullptr;
     SERVICE_STATUS status{};
+    bool preshutdownRefused = false; // the system has no early shutdown notice (before Vista)
 };
 Running g_running;
 
@@ -183,8 +199,9 @@ void Report(DWORD state, DWORD exitStatus = 0) {
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
     // Stop and shutdown are taken once the body runs and can hear them (see Interruption).
-    status.dwControlsAccepted =
-        state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+    const DWORD accepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN |
+                           (g_running.preshutdownRefused ? 0 : SERVICE_ACCEPT_PRESHUTDOWN);
+    status.dwControlsAccepted = state == SERVICE_RUNNING ? accepted : 0;
     status.dwWin32ExitCode = exitStatus == 0 ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR;
     status.dwServiceSpecificExitCode = exitStatus;
     const bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
@@ -192,23 +209,20 @@ void Report(DWORD state, DWORD exitStatus = 0) {
     status.dwWaitHint = state == SERVICE_START_PENDING ? kStartWaitHintMs
                         : pending                      ? kStopWaitHintMs
                                                        : 0;
-    if (g_running.handle != nullptr) {
+    if (g_running.handle == nullptr) {
+        return;
+    }
+    if (!::SetServiceStatus(g_running.handle, &status) &&
+        (status.dwControlsAccepted & SERVICE_ACCEPT_PRESHUTDOWN) != 0) {
+        // Windows XP refuses a status that accepts what it does not know.
+        g_running.preshutdownRefused = true;
+        status.dwControlsAccepted &= ~static_cast<DWORD>(SERVICE_ACCEPT_PRESHUTDOWN);
         ::SetServiceStatus(g_running.handle, &status);
     }
 }
 
 DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*) {
-    switch (control) {
-    case SERVICE_CONTROL_STOP:
-    case SERVICE_CONTROL_SHUTDOWN:
-        Report(SERVICE_STOP_PENDING);
-        RequestInterruption();
-        return NO_ERROR;
-    case SERVICE_CONTROL_INTERROGATE:
-        return NO_ERROR;
-    default:
-        return ERROR_CALL_NOT_IMPLEMENTED;
-    }
+    return TakeServiceControl(control);
 }
 
 // The program's events under its own source, whose messages the executable carries.
@@ -255,6 +269,31 @@ void WINAPI ServiceMain(DWORD, char**) {
 }
 
 } // namespace
+
+DWORD TakeServiceControl(DWORD control) {
+    switch (control) {
+    case SERVICE_CONTROL_STOP:
+        Report(SERVICE_STOP_PENDING);
+        RequestInterruption(StopCause::ServiceStop);
+        return NO_ERROR;
+    case SERVICE_CONTROL_PRESHUTDOWN:
+    case SERVICE_CONTROL_SHUTDOWN:
+        // A stop like any other, told as the shutdown it is; the second notice finds the stop
+        // under way already.
+        Report(SERVICE_STOP_PENDING);
+        RequestInterruption(StopCause::SystemShutdown);
+        return NO_ERROR;
+    case SERVICE_CONTROL_INTERROGATE:
+        return NO_ERROR;
+    default:
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    }
+}
+
+SERVICE_STATUS LastReportedServiceStatus() {
+    std::lock_guard lock(g_running.mutex);
+    return g_running.status;
+}
 
 bool ServicesAvailable() {
     return true;

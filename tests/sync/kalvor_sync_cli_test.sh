@@ -123,7 +123,7 @@ while (($(tr -d '\r' <"$links/every" | grep -c ' year$') <= years && SECONDS < d
 kill -INT $every_pid
 finish $every_pid 10
 expect "--every: Ctrl-C in the middle of a sequence ends it with status 130" 130 $? "$links/every-err" \
-    'interrupted after [1-6] of 7 frames'
+    'interrupted by Ctrl-C after [1-6] of 7 frames'
 
 # Ctrl-C between sequences ends --every with status 0.
 "${sync[@]}" --port "$computer_end" --every 1h >"$links/hourly" 2>&1 &

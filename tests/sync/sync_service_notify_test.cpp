@@ -218,7 +218,7 @@ TEST(ServiceNotify, ReadyOnceTheFirstSequenceIsOverThenTheWatchdogFedUntilTheSto
     EXPECT_FALSE(run.ended);
 
     EXPECT_EQ(run.Stop(), kExitSent);
-    ASSERT_GE(manager.WaitFor("STATUS=stopped, exit status 0", 2s), 0);
+    ASSERT_GE(manager.WaitFor("STATUS=stopped by Ctrl-C, exit status 0", 2s), 0);
     EXPECT_EQ(manager.Count("READY=1"), 1);
     EXPECT_EQ(manager.Count("STOPPING=1"), 1);
 }

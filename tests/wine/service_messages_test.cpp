@@ -4,6 +4,7 @@
 // that a site reads words, not "The description for Event ID ... cannot be found".
 #include "ServiceMessages.h"
 #include "tools/kalvor-sync/ServiceCommand.h"
+#include "tools/kalvor-sync/StatusReporter.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -58,8 +59,9 @@ TEST(ServiceMessages, EveryEventOfTheProgramHasItsTextInTheExecutable) {
         Shown(program, kEventServiceStarted, "C:\\ProgramData\\Kalvor\\kalvor-sync\\status.json"),
         "The Kalvor clock sync service started; it writes its status to "
         "C:\\ProgramData\\Kalvor\\kalvor-sync\\status.json.");
-    EXPECT_EQ(Shown(program, kEventServiceStopped, "0"),
-              "The Kalvor clock sync service stopped with exit status 0.");
+    EXPECT_EQ(Shown(program, kEventServiceStopped,
+                    StoppedLine(130, platform::StopCause::SystemShutdown).c_str()),
+              "The Kalvor clock sync service stopped by the system's shutdown, exit status 130.");
     EXPECT_EQ(Shown(program, kEventDeviceSet, "set COM3 to 2026-12-08 03:00:00 Tuesday"),
               "Clock device set: set COM3 to 2026-12-08 03:00:00 Tuesday.");
     EXPECT_EQ(Shown(program, kEventWarning, "the computer's clock is not synchronised: why"),

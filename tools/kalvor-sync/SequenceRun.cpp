@@ -42,7 +42,9 @@ SequenceResult SequenceRun::Once(const std::vector<SyncDevice>& devices,
             return Send(std::move(opened), devices, reason);
         }
         if (m_interruption.Requested()) {
-            m_log.Error("interrupted before the devices were reached");
+            m_log.Error("interrupted by " +
+                        std::string(platform::StopCauseWords(m_interruption.Cause())) +
+                        " before the devices were reached");
             SequenceResult result;
             result.interrupted = true;
             result.ports.assign(devices.size(), PortResult{PortOutcome::NotOpened, {}});
@@ -130,8 +132,10 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
         case platform::DeadlineWait::Reached:
             break;
         case platform::DeadlineWait::Interrupted:
-            m_log.Error("interrupted after " + std::to_string(step.index) + " of " +
-                        std::to_string(kFramesPerSequence) + " frames" +
+            m_log.Error("interrupted by " +
+                        std::string(platform::StopCauseWords(m_interruption.Cause())) + " after " +
+                        std::to_string(step.index) + " of " + std::to_string(kFramesPerSequence) +
+                        " frames" +
                         (step.index > 0 ? ": the devices may hold part of the new time" : ""));
             result.interrupted = true;
             return result;
@@ -156,6 +160,10 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
         }
         m_log.Frame(ComputerLocalTime(platform::SystemClockMicroseconds()), step.index, frame,
                     written, writers.LastWriteMicroseconds());
+        if (std::none_of(links.begin(), links.end(),
+                         [](const auto& link) { return link != nullptr; })) {
+            return result; // every device failed: no instant is left to wait for
+        }
         if (s + 1 < steps.size()) {
             for (const auto& link : links) {
                 if (link) {

@@ -1,5 +1,6 @@
 #include "ServiceCommand.h"
 
+#include "StatusReporter.h"
 #include "SyncProgram.h"
 #include "platform/ClockSync.h"
 #include "platform/Interruption.h"
@@ -143,7 +144,7 @@ int RunSyncService(const SyncCommand& command, std::ostream& errors) {
                             events.Report(KindOf(event), IdOf(event), line);
                         });
             events.Report(platform::ServiceEventKind::Information, kEventServiceStopped,
-                          std::to_string(status));
+                          StoppedLine(status, interruption.Cause()));
             // A sequence cut short by the service manager's stop is the stop it asked for, not a
             // failure (the status file keeps the 130).
             return status == kExitInterrupted ? kExitSent : status;

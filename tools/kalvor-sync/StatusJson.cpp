@@ -112,6 +112,7 @@ std::string StatusToJson(const SyncStatus& status, const StatusTime& written) {
         {"version", status.version},
         {"state", RunStateName(status.state)},
         {"exit_status", status.exitStatus ? json(*status.exitStatus) : json(nullptr)},
+        {"stopped_by", TextOrNull(status.stoppedBy)},
         {"started", TimeJson(status.started)},
         {"written", TimeJson(written)},
         {"every_seconds", status.periodMicroseconds > 0

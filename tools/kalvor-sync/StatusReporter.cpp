@@ -161,11 +161,21 @@ void StatusReporter::Alive() {
     }
 }
 
-void StatusReporter::Stopped(int exitStatus) {
+std::string StoppedLine(int exitStatus, platform::StopCause cause) {
+    return "stopped" +
+           (cause == platform::StopCause::None
+                ? std::string()
+                : std::string(" by ") + platform::StopCauseWords(cause)) +
+           ", exit status " + std::to_string(exitStatus);
+}
+
+void StatusReporter::Stopped(int exitStatus, platform::StopCause cause) {
     m_notify.Stopping();
     m_status.state = RunState::Stopped;
     m_status.exitStatus = exitStatus;
-    m_statusLine = "stopped, exit status " + std::to_string(exitStatus);
+    m_status.stoppedBy =
+        cause == platform::StopCause::None ? std::string() : platform::StopCauseWords(cause);
+    m_statusLine = StoppedLine(exitStatus, cause);
     Publish();
 }
 

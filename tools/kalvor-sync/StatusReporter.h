@@ -4,6 +4,7 @@
 #include "SequenceRun.h"
 #include "SyncLog.h"
 #include "SyncStatus.h"
+#include "platform/Interruption.h"
 #include "platform/ServiceNotify.h"
 
 #include <chrono>
@@ -18,6 +19,9 @@ namespace kalvor_sync {
 // sequence or once it waits for the clock, a status line after each sequence, the watchdog's
 // signs of life, stopping). A file that cannot be written is told once, until it can be again;
 // the syncing goes on. Used from the thread that runs the program's loop only.
+// How a run ended, in one line: "stopped by the system's shutdown, exit status 130".
+std::string StoppedLine(int exitStatus, platform::StopCause cause);
+
 class StatusReporter {
 public:
     StatusReporter(const SyncCommand& command, SyncLog& log, platform::ServiceNotify& notify);
@@ -40,8 +44,8 @@ public:
     // is due. Cheap; call it whenever the loop wakes.
     void Alive();
 
-    // The run ends with `exitStatus`.
-    void Stopped(int exitStatus);
+    // The run ends with `exitStatus`, stopped by `cause` (None: it ended by itself).
+    void Stopped(int exitStatus, platform::StopCause cause);
 
     const SyncStatus& Status() const { return m_status; }
 

@@ -65,7 +65,7 @@ int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
             status = kExitInterrupted;
         }
     }
-    reporter.Stopped(status);
+    reporter.Stopped(status, interruption.Cause());
     return status;
 }
 

@@ -64,6 +64,7 @@ struct SyncStatus {
     std::int64_t periodMicroseconds = 0; // --every; 0 for a single run
     RunState state = RunState::Starting;
     std::optional<int> exitStatus;                 // once stopped
+    std::string stoppedBy;                         // who stopped it, in words; empty: it ended
     std::optional<platform::ClockSyncState> clock; // as last read
     std::vector<DeviceStatus> devices;             // in the order of the command line
 };
