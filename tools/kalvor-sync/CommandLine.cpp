@@ -121,7 +121,9 @@ device at the top of a second (allowing 4.17 ms for its 4 bytes on the line) and
 second, so the device's clock starts its second with the computer's. Several devices (--port
 given more than once, or a device list) all get the same sequence at the same instant, each frame
 started on all of them before any is waited for (beyond 64 devices by a thread per processor); a
-device that fails or does not answer is told and does not hold up the others.
+device that fails or does not answer is told and does not hold up the others. A serial line must
+take each frame within 150 ms (a hung adapter, a Bluetooth port whose peer left, flow control
+never released): one that does not fails and is dropped from the sequence.
 
 A device on the network is reached over TCP, by a URL:
   tcp://HOST:PORT      raw TCP: the bytes go as they are (an Ethernet clock, or a device
@@ -201,13 +203,14 @@ Exit status (with several ports, the highest of theirs):
   1    a port could not be opened or set up; a network device could not be found, did not
        answer within 3 s, refused the connection, or its RFC 2217 server refused the line
   2    usage: an option is missing or wrong (a URL that is not one, a bad device list line)
-  3    a port opened, but a frame could not be written (a connection dropped mid-sequence)
+  3    a port opened, but a frame could not be written (a connection dropped mid-sequence, a
+       serial line did not take a frame within 150 ms)
   4    --require-synced, and the computer's clock is not synchronised (or that cannot be told)
   5    --install-service: the service is installed already
   6    --uninstall-service: no such service is installed
   7    --install-service, --uninstall-service: not allowed (run it as administrator)
   8    --install-service, --uninstall-service: the service manager failed otherwise
-  130  stopped with Ctrl-C (SIGINT or SIGTERM) before the sequence was complete
+  130  stopped (Ctrl-C, SIGINT or SIGTERM; the service manager) before the sequence was complete
 )";
 }
 
