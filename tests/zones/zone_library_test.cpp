@@ -1,0 +1,54 @@
+// Zones by name from a folder: names that no zone has are refused before the disk is touched,
+// a missing zone or folder is said in words, and the data's version is read.
+#include "tools/common/zones/ZoneLibrary.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using kalvor_zones::ZoneLibrary;
+
+TEST(ZoneLibrary, RefusesWhatNoZoneIsNamed) {
+    // A folder that is not there: only the name can be wrong.
+    const ZoneLibrary nowhere("/no-such-folder/zoneinfo");
+    for (const char* name : {"", "/etc/passwd", "../etc/passwd", "Europe/../../etc/passwd",
+                             "Europe\\Berlin", "Europe//Berlin", "Europe/Berlin/", "Europe/ Berlin",
+                             "-rf", "C:/Windows/win.ini", "CON", "Etc/nul.txt", "COM1"}) {
+        std::string error;
+        EXPECT_FALSE(nowhere.Load(name, error)) << name;
+        EXPECT_NE(error.find("no zone name"), std::string::npos) << name << ": " << error;
+        EXPECT_EQ(kalvor_zones::ZoneNameProblem(name), error);
+    }
+    for (const char* name : {"Europe/Berlin", "Etc/GMT+5", "Etc/GMT-14", "America/Port-au-Prince",
+                             "America/Argentina/ComodRivadavia", "UTC", "EST5EDT"}) {
+        EXPECT_EQ(kalvor_zones::ZoneNameProblem(name), "") << name;
+    }
+}
+
+TEST(ZoneLibrary, SaysWhatIsMissing) {
+    const ZoneLibrary system = ZoneLibrary::System();
+    std::string error;
+    EXPECT_TRUE(system.Load("Europe/Berlin", error)) << error;
+    EXPECT_FALSE(system.Load("Europe/Berlinn", error));
+    EXPECT_EQ(error, "no zone Europe/Berlinn in " + system.Folder());
+    // A folder of zones is no zone; nor is a file of the data that is not a compiled one.
+    EXPECT_FALSE(system.Load("Europe", error));
+    EXPECT_NE(error.find("zone Europe in " + system.Folder()), std::string::npos) << error;
+    EXPECT_FALSE(system.Load("zone1970.tab", error));
+    EXPECT_NE(error.find("no TZif header"), std::string::npos) << error;
+
+    EXPECT_FALSE(ZoneLibrary("/no-such-folder/zoneinfo").Load("Europe/Berlin", error));
+    EXPECT_EQ(error, "no zone Europe/Berlin: the zone folder /no-such-folder/zoneinfo is missing");
+    EXPECT_FALSE(ZoneLibrary("").Load("Europe/Berlin", error));
+    EXPECT_EQ(error, "no zone Europe/Berlin: the zone folder is unknown");
+}
+
+TEST(ZoneLibrary, ReadsTheDataVersion) {
+    const std::string version = ZoneLibrary::System().Version();
+    ASSERT_EQ(version.size(), 5u) << version; // "2025b"
+    EXPECT_TRUE(version.starts_with("20")) << version;
+    EXPECT_TRUE(version[4] >= 'a' && version[4] <= 'z') << version;
+    EXPECT_EQ(ZoneLibrary("/no-such-folder/zoneinfo").Version(), "");
+}
+
+} // namespace
