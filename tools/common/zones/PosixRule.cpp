@@ -208,7 +208,7 @@ std::optional<PosixRule> PosixRule::Parse(std::string_view text, std::string& er
         return fail("no daylight saving time name");
     }
     std::int32_t daylightOffset = rule.m_standard.utcOffsetSeconds + 3600;
-    if (cursor.Peek() != ',') {
+    if (!cursor.AtEnd() && cursor.Peek() != ',') {
         const auto offset = ReadClock(cursor, kLongestOffsetHours);
         if (!offset) {
             return fail("no daylight saving time offset");
