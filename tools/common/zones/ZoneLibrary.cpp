@@ -114,17 +114,19 @@ std::optional<ZoneRules> ZoneLibrary::Load(const std::string& name, std::string&
         }
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes(kLargestZoneFile + 1);
-    const std::size_t length = std::fread(bytes.data(), 1, bytes.size(), file.get());
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[16384];
+    while (const std::size_t length = std::fread(chunk, 1, sizeof chunk, file.get())) {
+        bytes.insert(bytes.end(), chunk, chunk + length);
+        if (bytes.size() > kLargestZoneFile) {
+            error = "zone " + name + where + " is too large for a compiled zone file";
+            return std::nullopt;
+        }
+    }
     if (std::ferror(file.get())) {
         error = "cannot read zone " + name + where + ": " + ErrorText(errno);
         return std::nullopt;
     }
-    if (length > kLargestZoneFile) {
-        error = "zone " + name + where + " is too large for a compiled zone file";
-        return std::nullopt;
-    }
-    bytes.resize(length);
     std::string problem;
     auto rules = ZoneRules::FromTzif(bytes, problem);
     if (!rules) {
