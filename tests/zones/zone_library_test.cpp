@@ -19,8 +19,7 @@ TEST(ZoneLibrary, RefusesWhatNoZoneIsNamed) {
         EXPECT_NE(error.find("no zone name"), std::string::npos) << name << ": " << error;
         EXPECT_EQ(kalvor_zones::ZoneNameProblem(name), error);
     }
-    for (const char* name : {"Europe/Berlin", "Etc/GMT+5", "Etc/GMT-14", "America/Port-au-Prince",
-                             "America/Argentina/ComodRivadavia", "UTC", "EST5EDT"}) {
+    for (const char* name : {"Etc/GMT+5", "America/Port-au-Prince", "UTC"}) {
         EXPECT_EQ(kalvor_zones::ZoneNameProblem(name), "") << name;
     }
 }

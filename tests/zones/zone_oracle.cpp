@@ -1,13 +1,11 @@
-// The reader's side of the oracle test (zone_oracle_test.py): zone_oracle FOLDER HORIZON reads
-// lines "ZONE INSTANT" (seconds since 1970 UTC) and answers each with a line
-// "OFFSET ABBREVIATION NEXT": the UTC offset in seconds, the abbreviation and the next offset
-// change within HORIZON seconds ("-" for none), or "error WORDS" for a zone that does not load.
+// The reader's side of the oracle test (zone_oracle_test.py): zone_oracle FOLDER HORIZON answers
+// each line "ZONE INSTANT" (seconds since 1970 UTC) with "OFFSET ABBREVIATION NEXT": the UTC
+// offset in seconds, the abbreviation and the next offset change within HORIZON seconds ("-"
+// for none); or with "error WORDS" for a zone that does not load.
 #include "tools/common/zones/ZoneLibrary.h"
 
-#include <cstdio>
 #include <iostream>
 #include <map>
-#include <string>
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -16,25 +14,23 @@ int main(int argc, char** argv) {
     }
     const kalvor_zones::ZoneLibrary library(argv[1]);
     const std::int64_t horizon = std::stoll(argv[2]);
-    std::map<std::string, std::optional<kalvor_zones::ZoneRules>> loaded;
-    std::map<std::string, std::string> errors;
+    std::map<std::string, std::pair<std::optional<kalvor_zones::ZoneRules>, std::string>> zones;
     std::ios::sync_with_stdio(false);
     std::cin.tie(nullptr);
-    std::string zone;
+    std::string name;
     std::int64_t instant = 0;
-    while (std::cin >> zone >> instant) {
-        auto found = loaded.find(zone);
-        if (found == loaded.end()) {
-            found = loaded.emplace(zone, library.Load(zone, errors[zone])).first;
+    while (std::cin >> name >> instant) {
+        auto [zone, error] = zones.try_emplace(name).first->second;
+        if (!zone && error.empty()) {
+            zone = library.Load(name, error);
         }
-        if (!found->second) {
-            std::cout << "error " << errors[zone] << '\n';
+        if (!zone) {
+            std::cout << "error " << error << '\n';
             continue;
         }
-        const auto offset = found->second->At(instant);
-        const auto next = found->second->NextOffsetChange(instant, horizon);
+        const auto offset = zone->At(instant);
+        const auto next = zone->NextOffsetChange(instant, horizon);
         std::cout << offset.utcOffsetSeconds << ' ' << offset.abbreviation << ' '
                   << (next ? std::to_string(*next) : "-") << '\n';
     }
-    return 0;
 }

@@ -56,30 +56,24 @@ std::size_t SecondHeader(const Bytes& file) {
     return 44 + count(32) * 5 + count(36) * 6 + count(40) + count(28) * 8 + count(24) + count(20);
 }
 
-struct OffsetCase {
-    const char* zone;
-    std::int64_t instant;
-    const char* offset;
-    const char* abbreviation;
-    bool daylightSaving;
-};
-
 TEST(ZoneRules, GivesTheOffsetOfEveryKindOfZone) {
-    const OffsetCase cases[] = {
+    const struct {
+        const char* zone;
+        std::int64_t instant;
+        const char *offset, *abbreviation;
+        bool daylightSaving;
+    } cases[] = {
         // Ramadan's hour back is in the transitions only; the footer says +01 all year.
         {"Africa/Casablanca", Utc(2025, 3, 15, 12), "+00:00", "+00", true},
-        {"Africa/Casablanca", Utc(2025, 5, 1), "+01:00", "+01", false},
         {"Africa/Casablanca", Utc(2040, 9, 20), "+00:00", "+00", true},
         // A rule whose switch is at hour -1, past the transitions.
         {"America/Nuuk", Utc(2040, 3, 25, 0, 59, 59), "-02:00", "-02", false},
         {"America/Nuuk", Utc(2040, 3, 25, 1), "-01:00", "-01", true},
         {"Asia/Kathmandu", Utc(2025, 6, 1), "+05:45", "+0545", false},
-        // Daylight saving of half an hour, in the transitions and in the rule.
+        // Daylight saving of half an hour.
         {"Australia/Lord_Howe", Utc(2025, 1, 15), "+11:00", "+11", true},
         {"Australia/Lord_Howe", Utc(2025, 7, 15), "+10:30", "+1030", false},
-        {"Australia/Lord_Howe", Utc(2045, 1, 15), "+11:00", "+11", true},
         {"Pacific/Chatham", Utc(2025, 1, 15), "+13:45", "+1345", true},
-        {"Pacific/Chatham", Utc(2045, 7, 15), "+12:45", "+1245", false},
         {"Africa/Cairo", Utc(2040, 6, 1), "+03:00", "EEST", true},
         {"America/St_Johns", Utc(2025, 1, 15), "-03:30", "NST", false},
         {"America/St_Johns", Utc(2025, 7, 15), "-02:30", "NDT", true},
@@ -90,14 +84,12 @@ TEST(ZoneRules, GivesTheOffsetOfEveryKindOfZone) {
         {"Europe/Berlin", Utc(2025, 10, 26, 0, 59, 59), "+02:00", "CEST", true},
         {"Europe/Berlin", Utc(2025, 10, 26, 1), "+01:00", "CET", false},
         {"Europe/Berlin", Utc(2050, 7, 1), "+02:00", "CEST", true},
-        {"America/New_York", Utc(2050, 1, 1), "-05:00", "EST", false},
         // Before the first transition: local mean time, to the second.
         {"Europe/Berlin", Utc(1800, 1, 1), "+00:53:28", "LMT", false},
         // Winter is daylight saving time in Dublin's data (saving -1 hour).
         {"Europe/Dublin", Utc(2045, 1, 15), "+00:00", "GMT", true},
-        {"Europe/Dublin", Utc(2045, 7, 15), "+01:00", "IST", false},
     };
-    for (const OffsetCase& each : cases) {
+    for (const auto& each : cases) {
         const auto offset = Load(each.zone).At(each.instant);
         EXPECT_EQ(kalvor_zones::FormatUtcOffset(offset.utcOffsetSeconds), each.offset)
             << each.zone << " at " << each.instant;
@@ -117,14 +109,11 @@ TEST(ZoneRules, FindsTheNextOffsetChangeWithinItsHorizon) {
         {"Europe/Berlin", Utc(2025, 1, 1), kYear, Utc(2025, 3, 30, 1)},
         {"Europe/Berlin", Utc(2025, 3, 30, 1), kYear, Utc(2025, 10, 26, 1)},
         {"Europe/Berlin", Utc(2025, 1, 1), 30 * 86'400, std::nullopt},
-        {"Europe/Berlin", Utc(2050, 1, 1), kYear, Utc(2050, 3, 27, 1)},
         {"Africa/Casablanca", Utc(2025, 1, 1), kYear, Utc(2025, 2, 23, 2)},
-        {"Africa/Casablanca", Utc(2040, 8, 1), kYear, Utc(2040, 9, 2, 2)},
         {"America/Nuuk", Utc(2040, 1, 1), kYear, Utc(2040, 3, 25, 1)},
         // Hour 24 of the last Thursday of October.
         {"Africa/Cairo", Utc(2040, 1, 1), kYear, Utc(2040, 4, 26, 22)},
         {"Africa/Cairo", Utc(2040, 6, 1), kYear, Utc(2040, 10, 25, 21)},
-        {"Australia/Lord_Howe", Utc(2045, 1, 1), kYear, Utc(2045, 4, 1, 15)},
         {"Australia/Lord_Howe", Utc(2045, 6, 1), kYear, Utc(2045, 9, 30, 15, 30)},
         {"Pacific/Chatham", Utc(2045, 7, 1), kYear, Utc(2045, 9, 23, 14)},
         {"Asia/Kathmandu", Utc(2025, 1, 1), 100 * kYear, std::nullopt},
@@ -156,11 +145,9 @@ TEST(ZoneRules, FollowsEveryFormOfTheFootersRule) {
         std::int32_t offset;
     } cases[] = {
         // Daylight saving all year: it ends where the next year's begins.
-        {"EST5EDT,0/0,J365/25", Utc(2025, 1, 1), -4 * 3600},
         {"EST5EDT,0/0,J365/25", Utc(2025, 12, 31, 23, 59, 59), -4 * 3600},
         // Jn never counts 29 February; n (from 0) does, as glibc's TZ does (Python's zoneinfo
         // takes n a day early).
-        {"XXX3YYY,J60/2,300/2", Utc(2024, 3, 1, 4, 59, 59), -3 * 3600},
         {"XXX3YYY,J60/2,300/2", Utc(2024, 3, 1, 5), -2 * 3600},
         {"XXX3YYY,J60/2,300/2", Utc(2024, 10, 27, 3, 59, 59), -2 * 3600},
         {"XXX3YYY,J60/2,300/2", Utc(2024, 10, 27, 4), -3 * 3600},
