@@ -44,9 +44,9 @@ TEST(ZoneLibrary, SaysWhatIsMissing) {
 
 TEST(ZoneLibrary, ReadsTheDataVersion) {
     const std::string version = ZoneLibrary::System().Version();
-    ASSERT_EQ(version.size(), 5u) << version; // "2025b"
-    EXPECT_TRUE(version.starts_with("20")) << version;
-    EXPECT_TRUE(version[4] >= 'a' && version[4] <= 'z') << version;
+    EXPECT_TRUE(version.size() == 5 && version.starts_with("20") && version[4] >= 'a' &&
+                version[4] <= 'z')
+        << version; // "2025b"
     EXPECT_EQ(ZoneLibrary("/no-such-folder/zoneinfo").Version(), "");
 }
 

@@ -1,7 +1,6 @@
-// The zone reader on Debian's compiled zone files: the zones whose data catch real faults, the
-// footer's rule past the transitions, broken files. The expected offsets are those Python's
-// zoneinfo gives for the same files. Natively the files come from /usr/share/zoneinfo; under
-// Wine from the folder zoneinfo beside the test, a link to it.
+// The zone reader on Debian's compiled zone files (under Wine through the link zoneinfo beside
+// the test): the zones that catch real faults, the footer's rules, broken files. The expected
+// offsets are those Python's zoneinfo gives for the same files.
 #include "tools/common/zones/CivilTime.h"
 #include "tools/common/zones/ZoneLibrary.h"
 
@@ -18,10 +17,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::int64_t Utc(int year, unsigned month, unsigned day, int hour = 0, int minute = 0,
                  int second = 0) {
-    using namespace std::chrono;
-    const sys_seconds instant = sys_days{std::chrono::year{year} / month / day} + hours{hour} +
-                                minutes{minute} + seconds{second};
-    return instant.time_since_epoch().count();
+    const std::chrono::sys_days date{std::chrono::year{year} / month / day};
+    return date.time_since_epoch().count() * 86'400 + hour * 3600 + minute * 60 + second;
 }
 
 Bytes ZoneFile(const std::string& name) {
@@ -32,10 +29,7 @@ Bytes ZoneFile(const std::string& name) {
 ZoneRules Load(const std::string& name) {
     std::string error;
     auto zone = kalvor_zones::ZoneLibrary::System().Load(name, error);
-    if (!zone) {
-        throw std::runtime_error(error); // the test fails with it
-    }
-    return *zone;
+    return zone ? *zone : throw std::runtime_error(error); // which fails the test
 }
 
 // The file with its footer's text replaced.
@@ -115,7 +109,6 @@ TEST(ZoneRules, FindsTheNextOffsetChangeWithinItsHorizon) {
         {"Africa/Cairo", Utc(2040, 1, 1), kYear, Utc(2040, 4, 26, 22)},
         {"Africa/Cairo", Utc(2040, 6, 1), kYear, Utc(2040, 10, 25, 21)},
         {"Australia/Lord_Howe", Utc(2045, 6, 1), kYear, Utc(2045, 9, 30, 15, 30)},
-        {"Pacific/Chatham", Utc(2045, 7, 1), kYear, Utc(2045, 9, 23, 14)},
         {"Asia/Kathmandu", Utc(2025, 1, 1), 100 * kYear, std::nullopt},
         {"Pacific/Kiritimati", Utc(2025, 1, 1), std::numeric_limits<std::int64_t>::max(),
          std::nullopt},
@@ -185,8 +178,7 @@ TEST(ZoneRules, RefusesBrokenFilesInWords) {
     const Bytes berlin = ZoneFile("Europe/Berlin");
     ASSERT_GT(berlin.size(), 1000u);
     std::string error;
-    for (std::size_t length = 0; length < berlin.size(); ++length) {
-        error.clear();
+    for (std::size_t length = 0; length < berlin.size(); ++length, error.clear()) {
         EXPECT_FALSE(ZoneRules::FromTzif(std::span(berlin).first(length), error)) << length;
         EXPECT_FALSE(error.empty()) << length;
     }
