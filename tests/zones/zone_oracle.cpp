@@ -5,6 +5,7 @@
 #include "tools/common/zones/ZoneLibrary.h"
 
 #include <iostream>
+#include <limits>
 #include <map>
 
 int main(int argc, char** argv) {
@@ -19,18 +20,23 @@ int main(int argc, char** argv) {
     std::cin.tie(nullptr);
     std::string name;
     std::int64_t instant = 0;
-    while (std::cin >> name >> instant) {
-        auto [zone, error] = zones.try_emplace(name).first->second;
+    while (std::cin >> name >> instant &&
+           std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n')) {
+        auto& [zone, error] = zones.try_emplace(name).first->second;
         if (!zone && error.empty()) {
             zone = library.Load(name, error);
         }
         if (!zone) {
-            std::cout << "error " << error << '\n';
+            std::cout << "error " << error << std::endl;
             continue;
         }
         const auto offset = zone->At(instant);
         const auto next = zone->NextOffsetChange(instant, horizon);
         std::cout << offset.utcOffsetSeconds << ' ' << offset.abbreviation << ' '
                   << (next ? std::to_string(*next) : "-") << '\n';
+        // The questions come in pieces: answer a piece whole before waiting for the next.
+        if (std::cin.rdbuf()->in_avail() <= 0) {
+            std::cout.flush();
+        }
     }
 }

@@ -7,6 +7,7 @@ abbreviation and next offset change must agree. Any difference fails, naming zon
 """
 import datetime
 import hashlib
+import itertools
 import multiprocessing
 import os
 import subprocess
@@ -44,10 +45,10 @@ def expectations(folder, name):
         local = zone.fromutc(epoch + instant * second)
         return local.utcoffset() // second, local.tzname()
 
-    grid, instant = [], 0
+    grid, instant, steps = [], 0, itertools.cycle(STEPS)
     while instant < LAST:
         grid.append((instant, at(instant)))
-        instant += STEPS[len(grid) % len(STEPS)]
+        instant += next(steps)
     answers, changes = dict(grid), []
     for (low, seen), (high, later) in zip(grid, grid[1:]):
         if seen[0] != later[0]:
@@ -56,32 +57,38 @@ def expectations(folder, name):
                 low, high = (middle, high) if at(middle)[0] == seen[0] else (low, middle)
             changes.append(high)
             answers[high - 1], answers[high] = at(high - 1), at(high)
-    rows, following = [], 0
+    rows, upcoming = [], iter(changes + [2 * LAST])
+    following = next(upcoming)
     for instant in sorted(answers):
-        while following < len(changes) and changes[following] <= instant:
-            following += 1
-        upcoming = changes[following] if following < len(changes) else None
-        upcoming = upcoming if upcoming and upcoming <= instant + HORIZON else "-"
-        rows.append((instant, "{} {} {}".format(*answers[instant], upcoming),
+        while following <= instant:
+            following = next(upcoming)
+        rows.append((instant, "{} {} {}".format(*answers[instant], following if following <=
+                                                instant + HORIZON else "-"),
                      instant + HORIZON < LAST))
     return rows
 
 
 def check(oracle, folder, names):
-    expected = [(name, expectations(folder, name)) for name in names]
-    questions = "".join(f"{name} {row[0]}\n" for name, rows in expected for row in rows)
-    answers = iter(subprocess.run([oracle, folder, str(HORIZON)], input=questions, text=True,
-                                  capture_output=True, check=True).stdout.splitlines())
+    """How many instants of the zones `names` were asked, and what the reader got wrong."""
     faults, count = [], 0
-    for name, rows in expected:
-        for instant, wanted, known in rows:
-            count += 1
-            answer = next(answers, "no answer")
-            if answer != wanted and (known or answer.rsplit(" ", 1)[0] != wanted.rsplit(" ", 1)[0]):
-                utc = datetime.datetime.fromtimestamp(instant, datetime.timezone.utc)
-                faults.append(f"{name} at {instant} ({utc:%Y-%m-%d %H:%M:%S} UTC): the reader "
-                              f"says \"{answer}\", zoneinfo \"{wanted}\" (offset, abbreviation, "
-                              "next offset change)")
+    with subprocess.Popen([oracle, folder, str(HORIZON)], stdin=subprocess.PIPE,
+                          stdout=subprocess.PIPE, text=True) as reader:
+        for name in names:
+            rows = expectations(folder, name)
+            # In pieces that fit a pipe both ways: the reader answers each before it waits.
+            for piece in (rows[i:i + 1000] for i in range(0, len(rows), 1000)):
+                reader.stdin.write("".join(f"{name} {row[0]}\n" for row in piece))
+                reader.stdin.flush()
+                for instant, wanted, known in piece:
+                    count += 1
+                    answer = reader.stdout.readline().rstrip("\n")
+                    if answer != wanted and (known or answer.rsplit(" ", 1)[0] !=
+                                             wanted.rsplit(" ", 1)[0]):
+                        utc = datetime.datetime.fromtimestamp(instant, datetime.timezone.utc)
+                        faults.append(f"{name} at {instant} ({utc:%Y-%m-%d %H:%M:%S} UTC): the "
+                                      f"reader says \"{answer}\", zoneinfo \"{wanted}\" (offset, "
+                                      "abbreviation, next offset change)")
+        reader.stdin.close()
     return count, faults
 
 
