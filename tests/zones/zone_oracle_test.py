@@ -17,6 +17,7 @@ import zoneinfo
 
 LAST = int(datetime.datetime(2041, 1, 1, tzinfo=datetime.timezone.utc).timestamp())
 HORIZON = 40 * 86400
+ONE_SECOND = datetime.timedelta(seconds=1)
 # Three to six and a half days, at ever other times of day: less than the week that is the
 # shortest time between two changes of offset in these years, so that none goes unseen.
 STEPS = [3 * 86400 + 3607, 5 * 86400 + 40009, 4 * 86400 + 71993, 6 * 86400 + 12347,
@@ -39,31 +40,32 @@ def expectations(folder, name):
     """[(instant, the reader's expected answer, whether its next change is known)]."""
     with open(os.path.join(folder, name), "rb") as file:
         zone = zoneinfo.ZoneInfo.from_file(file, key=name)
-    epoch, second = datetime.datetime(1970, 1, 1, tzinfo=zone), datetime.timedelta(seconds=1)
+    epoch, second, fromutc = datetime.datetime(1970, 1, 1, tzinfo=zone), ONE_SECOND, zone.fromutc
 
     def at(instant):
-        local = zone.fromutc(epoch + instant * second)
-        return local.utcoffset() // second, local.tzname()
+        local = fromutc(epoch + datetime.timedelta(seconds=instant))
+        return instant, local.utcoffset() // second, local.tzname()
 
     grid, instant, steps = [], 0, itertools.cycle(STEPS)
     while instant < LAST:
-        grid.append((instant, at(instant)))
+        grid.append(at(instant))
         instant += next(steps)
-    answers, changes = dict(grid), []
-    for (low, seen), (high, later) in zip(grid, grid[1:]):
-        if seen[0] != later[0]:
+    points, changes = grid[:], []
+    for (low, offset, _), (high, later, _) in zip(grid, grid[1:]):
+        if offset != later:
             while high - low > 1:
                 middle = (low + high) // 2
-                low, high = (middle, high) if at(middle)[0] == seen[0] else (low, middle)
+                low, high = (middle, high) if at(middle)[1] == offset else (low, middle)
             changes.append(high)
-            answers[high - 1], answers[high] = at(high - 1), at(high)
+            points += [at(high - 1), at(high)]
+    points.sort()
     rows, upcoming = [], iter(changes + [2 * LAST])
     following = next(upcoming)
-    for instant in sorted(answers):
+    for instant, offset, abbreviation in points:
         while following <= instant:
             following = next(upcoming)
-        rows.append((instant, "{} {} {}".format(*answers[instant], following if following <=
-                                                instant + HORIZON else "-"),
+        rows.append((instant, f"{offset} {abbreviation} "
+                     f"{following if following <= instant + HORIZON else '-'}",
                      instant + HORIZON < LAST))
     return rows
 
