@@ -3,6 +3,7 @@
 #include "tools/common/zones/ZoneLibrary.h"
 
 #include <gtest/gtest.h>
+#include <regex>
 
 namespace {
 
@@ -43,10 +44,7 @@ TEST(ZoneLibrary, SaysWhatIsMissing) {
 }
 
 TEST(ZoneLibrary, ReadsTheDataVersion) {
-    const std::string version = ZoneLibrary::System().Version();
-    EXPECT_TRUE(version.size() == 5 && version.starts_with("20") && version[4] >= 'a' &&
-                version[4] <= 'z')
-        << version; // "2025b"
+    EXPECT_TRUE(std::regex_match(ZoneLibrary::System().Version(), std::regex("20[0-9]{2}[a-z]")));
     EXPECT_EQ(ZoneLibrary("/no-such-folder/zoneinfo").Version(), "");
 }
 

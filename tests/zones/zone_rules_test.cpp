@@ -84,12 +84,11 @@ TEST(ZoneRules, GivesTheOffsetOfEveryKindOfZone) {
         {"Europe/Dublin", Utc(2045, 1, 15), "+00:00", "GMT", true},
     };
     for (const auto& each : cases) {
+        SCOPED_TRACE(std::string(each.zone) + " at " + std::to_string(each.instant));
         const auto offset = Load(each.zone).At(each.instant);
-        EXPECT_EQ(kalvor_zones::FormatUtcOffset(offset.utcOffsetSeconds), each.offset)
-            << each.zone << " at " << each.instant;
-        EXPECT_EQ(offset.abbreviation, each.abbreviation) << each.zone << " at " << each.instant;
-        EXPECT_EQ(offset.daylightSaving, each.daylightSaving)
-            << each.zone << " at " << each.instant;
+        EXPECT_EQ(kalvor_zones::FormatUtcOffset(offset.utcOffsetSeconds), each.offset);
+        EXPECT_EQ(offset.abbreviation, each.abbreviation);
+        EXPECT_EQ(offset.daylightSaving, each.daylightSaving);
     }
 }
 
