@@ -13,7 +13,7 @@
 //   - what the client and the server send back is whole Telnet commands, never stray data.
 #include "tools/common/Telnet.h"
 #include "tools/kalvor-sim/Rfc2217Server.h"
-#include "tools/kalvor-sync/Rfc2217Client.h"
+#include "tools/kalvor-sync/links/Rfc2217Client.h"
 
 #include <cstddef>
 #include <cstdint>

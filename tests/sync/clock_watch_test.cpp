@@ -1,7 +1,7 @@
 // What makes kalvor-sync set the devices again between runs, and what it tells of the computer's
 // clock before each sequence: pure, on readings and states the test makes up.
-#include "tools/kalvor-sync/ClockChange.h"
-#include "tools/kalvor-sync/ClockCheck.h"
+#include "tools/kalvor-sync/follow/ClockChange.h"
+#include "tools/kalvor-sync/follow/ClockCheck.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

@@ -1,7 +1,7 @@
 // kalvor-sync's device list (--ports-from): devices as --port takes them, offsets of their own,
 // and the comments, blanks and line ends that real files have.
-#include "tools/kalvor-sync/CommandLine.h"
-#include "tools/kalvor-sync/DeviceList.h"
+#include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/command/DeviceList.h"
 
 #include <cstdio>
 #include <fstream>

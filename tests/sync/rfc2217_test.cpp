@@ -3,7 +3,7 @@
 // from the network.
 #include "tools/common/Rfc2217.h"
 #include "tools/kalvor-sim/Rfc2217Server.h"
-#include "tools/kalvor-sync/Rfc2217Client.h"
+#include "tools/kalvor-sync/links/Rfc2217Client.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // kalvor-sync's command line and the instants it reads: pure computation.
 #include "tools/common/InstantText.h"
-#include "tools/kalvor-sync/CommandLine.h"
+#include "tools/kalvor-sync/command/CommandLine.h"
 
 #include <gtest/gtest.h>
 #include <initializer_list>

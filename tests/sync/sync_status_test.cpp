@@ -1,8 +1,8 @@
 // What the status file and the metrics say of a run: the history each attempt leaves, the JSON
 // document read back as a single run carries it on, local times that agree with their UTC
 // seconds, and metrics held to the rules of the Prometheus text format.
-#include "tools/kalvor-sync/StatusJson.h"
-#include "tools/kalvor-sync/StatusMetrics.h"
+#include "tools/kalvor-sync/status/StatusJson.h"
+#include "tools/kalvor-sync/status/StatusMetrics.h"
 
 #include <chrono>
 #include <cstdio>

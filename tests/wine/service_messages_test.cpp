@@ -3,8 +3,8 @@
 // FormatMessage does here. Wine keeps no event that could be read back, so this is what shows
 // that a site reads words, not "The description for Event ID ... cannot be found".
 #include "ServiceMessages.h"
-#include "tools/kalvor-sync/ServiceCommand.h"
-#include "tools/kalvor-sync/StatusReporter.h"
+#include "tools/kalvor-sync/service/ServiceCommand.h"
+#include "tools/kalvor-sync/status/StatusReporter.h"
 
 #include <gtest/gtest.h>
 #include <string>

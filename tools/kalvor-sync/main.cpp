@@ -1,9 +1,9 @@
 // kalvor-sync: sets clock devices' date and time from the command line. See SyncUsageText().
-#include "CommandLine.h"
-#include "DryRun.h"
-#include "ServiceCommand.h"
-#include "SyncProgram.h"
 #include "platform/ClockSync.h"
+#include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/program/DryRun.h"
+#include "tools/kalvor-sync/program/SyncProgram.h"
+#include "tools/kalvor-sync/service/ServiceCommand.h"
 
 #include <iostream>
 

@@ -1,10 +1,10 @@
 #include "StatusReporter.h"
 
-#include "ClockCheck.h"
 #include "StatusJson.h"
 #include "StatusMetrics.h"
 #include "platform/FileReplace.h"
 #include "platform/SystemClock.h"
+#include "tools/kalvor-sync/follow/ClockCheck.h"
 
 #include <fstream>
 #include <sstream>

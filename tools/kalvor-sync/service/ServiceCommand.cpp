@@ -1,10 +1,10 @@
 #include "ServiceCommand.h"
 
-#include "StatusReporter.h"
-#include "SyncProgram.h"
 #include "platform/ClockSync.h"
 #include "platform/Interruption.h"
 #include "platform/ServiceNotify.h"
+#include "tools/kalvor-sync/program/SyncProgram.h"
+#include "tools/kalvor-sync/status/StatusReporter.h"
 
 namespace kalvor_sync {
 

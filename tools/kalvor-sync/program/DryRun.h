@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandLine.h"
+#include "tools/kalvor-sync/command/CommandLine.h"
 
 #include <ostream>
 

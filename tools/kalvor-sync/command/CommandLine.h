@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SyncDevice.h"
 #include "platform/LocalInstant.h"
+#include "tools/kalvor-sync/devices/SyncDevice.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SyncLog.h"
 #include "platform/ClockSync.h"
+#include "tools/kalvor-sync/log/SyncLog.h"
 
 #include <functional>
 

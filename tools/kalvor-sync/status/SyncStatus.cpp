@@ -1,8 +1,8 @@
 #include "SyncStatus.h"
 
-#include "ClockChange.h"
 #include "platform/SystemClock.h"
 #include "tools/common/InstantText.h"
+#include "tools/kalvor-sync/follow/ClockChange.h"
 
 #include <chrono>
 #include <cmath>

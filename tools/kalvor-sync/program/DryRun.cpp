@@ -1,8 +1,8 @@
 #include "DryRun.h"
 
-#include "ComputerClock.h"
 #include "timeset/SequencePlan.h"
 #include "tools/common/InstantText.h"
+#include "tools/kalvor-sync/sequence/ComputerClock.h"
 
 namespace kalvor_sync {
 

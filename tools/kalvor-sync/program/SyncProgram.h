@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ClockCheck.h"
-#include "CommandLine.h"
-#include "DeviceOpening.h"
-#include "SyncLog.h"
 #include "platform/Interruption.h"
+#include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/follow/ClockCheck.h"
+#include "tools/kalvor-sync/links/DeviceOpening.h"
+#include "tools/kalvor-sync/log/SyncLog.h"
 
 #include <ostream>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CommandLine.h"
 #include "platform/ServiceControl.h"
+#include "tools/kalvor-sync/command/CommandLine.h"
 
 #include <functional>
 #include <ostream>

@@ -1,9 +1,9 @@
 #include "SyncProgram.h"
 
-#include "KeepInSync.h"
-#include "SequenceRun.h"
-#include "StatusReporter.h"
 #include "platform/ServiceNotify.h"
+#include "tools/kalvor-sync/follow/KeepInSync.h"
+#include "tools/kalvor-sync/sequence/SequenceRun.h"
+#include "tools/kalvor-sync/status/StatusReporter.h"
 
 #include <algorithm>
 

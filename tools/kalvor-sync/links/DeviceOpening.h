@@ -1,10 +1,10 @@
 #pragma once
 
-#include "DeviceLink.h"
 #include "NetworkLink.h"
-#include "SyncDevice.h"
 #include "platform/Interruption.h"
 #include "platform/Socket.h"
+#include "tools/kalvor-sync/devices/DeviceLink.h"
+#include "tools/kalvor-sync/devices/SyncDevice.h"
 
 #include <chrono>
 #include <memory>

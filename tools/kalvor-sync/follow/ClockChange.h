@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RunReason.h"
 #include "platform/SystemClock.h"
+#include "tools/kalvor-sync/status/RunReason.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DeviceLink.h"
 #include "platform/DeadlineTimer.h"
 #include "platform/Interruption.h"
+#include "tools/kalvor-sync/devices/DeviceLink.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CommandLine.h"
 #include "platform/LocalInstant.h"
 #include "timeset/TimeFrame.h"
+#include "tools/kalvor-sync/command/CommandLine.h"
 
 #include <cstddef>
 #include <cstdint>

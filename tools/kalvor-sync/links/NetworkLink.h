@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DeviceLink.h"
 #include "Rfc2217Client.h"
 #include "platform/Socket.h"
 #include "tools/common/NetworkDevice.h"
+#include "tools/kalvor-sync/devices/DeviceLink.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "CommandLine.h"
-#include "SequenceRun.h"
-#include "SyncLog.h"
 #include "SyncStatus.h"
 #include "platform/Interruption.h"
 #include "platform/ServiceNotify.h"
+#include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/log/SyncLog.h"
+#include "tools/kalvor-sync/sequence/SequenceRun.h"
 
 #include <chrono>
 #include <string>

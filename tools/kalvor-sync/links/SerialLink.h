@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DeviceLink.h"
 #include "platform/CommPort.h"
 #include "platform/PortName.h"
+#include "tools/kalvor-sync/devices/DeviceLink.h"
 
 #include <memory>
 

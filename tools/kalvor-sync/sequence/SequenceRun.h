@@ -1,10 +1,10 @@
 #pragma once
 
-#include "DeviceOpening.h"
-#include "SyncDevice.h"
-#include "SyncLog.h"
 #include "platform/DeadlineTimer.h"
 #include "platform/Interruption.h"
+#include "tools/kalvor-sync/devices/SyncDevice.h"
+#include "tools/kalvor-sync/links/DeviceOpening.h"
+#include "tools/kalvor-sync/log/SyncLog.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "KeepInSync.h"
 
 #include "ClockChange.h"
-#include "CommandLine.h"
+#include "tools/kalvor-sync/command/CommandLine.h"
 
 namespace kalvor_sync {
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "ClockCheck.h"
-#include "DeviceOpening.h"
-#include "RunReason.h"
-#include "SequenceRun.h"
-#include "StatusReporter.h"
+#include "tools/kalvor-sync/links/DeviceOpening.h"
+#include "tools/kalvor-sync/sequence/SequenceRun.h"
+#include "tools/kalvor-sync/status/RunReason.h"
+#include "tools/kalvor-sync/status/StatusReporter.h"
 
 #include <cstdint>
 #include <vector>
