@@ -14,6 +14,8 @@ constexpr std::size_t kFilterSamples = 8;
 constexpr std::size_t kHistorySamples = 32;
 // What reading the monotonic clock on the two sides of an exchange may add: a microsecond each.
 constexpr double kReadingError = 2;
+// The farthest a frequency is believed off, whatever the servers say: 5 %.
+constexpr double kWildestFrequencyError = 0.05;
 
 // The shortest stretch that `need` of the intervals cover, or nothing.
 std::optional<std::pair<double, double>> CoveredBy(const std::vector<Interval>& intervals,
@@ -115,9 +117,10 @@ Frequency ServerSamples::FrequencyError() const {
     frequency.lowest = std::max(frequency.lowest, lowest);
     frequency.highest = std::min(frequency.highest, highest);
     if (frequency.lowest > frequency.highest) {
-        // Beyond what any computer's clock does: the measurement is believed over the rule.
-        frequency.lowest = lowest;
-        frequency.highest = highest;
+        // Beyond what a computer's clock should do: the measurement is believed over the rule,
+        // within what arithmetic on the model stays sane with.
+        frequency.lowest = std::clamp(lowest, -kWildestFrequencyError, kWildestFrequencyError);
+        frequency.highest = std::clamp(highest, -kWildestFrequencyError, kWildestFrequencyError);
     }
 
     // The estimate: the slope of a least-squares line through the whole history, each sample
