@@ -1,18 +1,12 @@
 #include "platform/MonotonicClock.h"
 
-#include <cstdlib>
+#include "platform/win32/CounterCheck.h"
+
 #include <windows.h>
 
 namespace platform {
 
 namespace {
-
-// The tick count moves in steps of 10 to 16 ms: two readings of it may differ from the elapsed
-// time by up to two steps. The two clocks also run at slightly different rates: 0.1 % is allowed.
-constexpr std::int64_t kTickSlackMicroseconds = 32'000;
-constexpr std::int64_t kRateSlackDivisor = 1000;
-// GetTickCount wraps after 2^32 ms (49.7 days).
-constexpr std::int64_t kTickWrapMicroseconds = (std::int64_t{1} << 32) * 1000;
 
 std::int64_t CounterMicroseconds(LONGLONG count, LONGLONG frequency) {
     return count / frequency * 1'000'000 + count % frequency * 1'000'000 / frequency;
@@ -66,24 +60,13 @@ private:
             return ticked;
         }
         const std::int64_t counted = CounterMicroseconds(count - m_lastCount, m_frequency);
-        // Readings more than 49.7 days apart: the tick count has wrapped that many times more.
-        std::int64_t differs = counted - ticked;
-        if (counted > 0) {
-            differs %= kTickWrapMicroseconds;
-            if (differs > kTickWrapMicroseconds / 2) {
-                differs -= kTickWrapMicroseconds;
-            }
-        }
-        if (counted >= 0 &&
-            std::llabs(differs) <= kTickSlackMicroseconds + ticked / kRateSlackDivisor) {
-            return counted;
-        }
-        if (m_notice.empty()) {
+        const CounterAdvance checked = CheckCounter(counted, ticked);
+        if (!checked.counterTaken && m_notice.empty()) {
             m_notice = "the performance counter moved " + std::to_string(counted / 1000) +
                        " ms while the tick count moved " + std::to_string(ticked / 1000) +
                        " ms: the tick count's advance is taken where the two disagree";
         }
-        return ticked;
+        return checked.advance;
     }
 
     CRITICAL_SECTION m_lock;

@@ -68,6 +68,12 @@ TEST(NtpAnswer, EachCheckWithItsReason) {
         {"negative delay",
          [](auto& f, auto&, auto&) { f.transmit = Advance(f.receive, SpanOfMicroseconds(30'000)); },
          Verdict::Rejected, "negative delay"},
+        {"half an era held",
+         [](auto& f, auto&, auto& e) {
+             f.transmit = Advance(f.receive, 0x7FFF'FFFF'0000'0000);
+             e.received = Advance(e.sent, -0x7FFF'FFFF'0000'0000);
+         },
+         Verdict::Rejected, "negative delay"},
         {"far from the root", [](auto& f, auto&, auto&) { f.rootDispersion = 0x0001'0000; },
          Verdict::Rejected, "root distance 1011 ms, over 1 s"},
     };

@@ -158,12 +158,24 @@ TEST(ReferenceModel, HoldoverKeepsTheTrueErrorWithinTheGrowingBound) {
     Simulation simulation({{0, 15'000, 15'000, 4'000}, {0, 5'000, 5'000, 1'000}}, -80e-6, options);
     simulation.RunUntil(kStart + 2 * 3600 * kSecond);
     ASSERT_EQ(simulation.Core().State(), ReferenceState::Synced);
-    for (SimulatedServer& server : simulation.Servers()) {
-        server.silent = true;
-    }
+    const auto silence = [&simulation](bool silent) {
+        for (SimulatedServer& server : simulation.Servers()) {
+            server.silent = silent;
+        }
+    };
+    // An outage of an hour: holdover, then synced again when the servers come back.
+    silence(true);
+    simulation.RunUntil(kStart + 3 * 3600 * kSecond,
+                        [&](std::int64_t m) { HoldsItsBound(simulation, m); });
+    ASSERT_EQ(simulation.Core().State(), ReferenceState::Holdover);
+    silence(false);
+    simulation.RunUntil(kStart + 4 * 3600 * kSecond,
+                        [&](std::int64_t m) { HoldsItsBound(simulation, m); });
+    ASSERT_EQ(simulation.Core().State(), ReferenceState::Synced);
+    silence(true);
     double lastBound = 0;
     bool heldOver = false;
-    simulation.RunUntil(kStart + 30 * 3600 * kSecond, [&](std::int64_t m) {
+    simulation.RunUntil(kStart + 32 * 3600 * kSecond, [&](std::int64_t m) {
         HoldsItsBound(simulation, m);
         if (simulation.Core().State() == ReferenceState::Holdover) {
             heldOver = true;

@@ -1,13 +1,13 @@
 // The time reference whole, with the platform's clocks, look-up and UDP sockets, against servers
 // on loopback that ntp-fixture starts: Debian's chrony serving a clock 37 s ahead, and servers of
 // the tests' own (ntp-test-server) that misbehave as told. Natively and under Wine.
+#include "platform/Datagram.h"
 #include "platform/MonotonicClock.h"
 #include "tools/kalvor-sync/reference/TimeReference.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <iostream>
 
 namespace kalvor_sync::reference {
@@ -72,6 +72,19 @@ TEST(ReferenceServers, ChronyThirtySevenSecondsAhead) {
     EXPECT_NEAR(static_cast<double>(*back), static_cast<double>(now), 2);
 }
 
+TEST(ReferenceServers, APortNobodyListensOnDoesNoHarm) {
+    // Its "port unreachable" comes back to the socket the server's answers come to: Windows hands
+    // it to the next receive as an error unless told not to.
+    platform::UdpSocket probe;
+    ASSERT_TRUE(probe.Bind(*platform::NumericAddress("127.0.0.1", 0)));
+    const std::uint16_t closed = probe.LocalAddress()->Port();
+    probe.Close();
+    Started started({{"127.0.0.1", closed}, Fixture("CHRONY")});
+    ExpectBehind(started, 37);
+    EXPECT_EQ(started.report.servers.at(0).reach, 0);
+    EXPECT_EQ(started.report.servers.at(1).reach, 0x0F);
+}
+
 TEST(ReferenceServers, TheMajorityOutvotesAServerTenSecondsWrong) {
     Started started({Fixture("AHEAD3"), Fixture("AHEAD13"), Fixture("AHEAD3_TOO")});
     ExpectBehind(started, 3);
@@ -87,8 +100,8 @@ TEST(ReferenceServers, ATimePast2036) {
 }
 
 TEST(ReferenceServers, MisbehavingServersAreToldApart) {
-    Started started({Fixture("DENY"), Fixture("RATE"), Fixture("FOREIGN"), Fixture("ZERO"),
-                     Fixture("REPEAT")});
+    Started started(
+        {Fixture("DENY"), Fixture("RATE"), Fixture("FOREIGN"), Fixture("ZERO"), Fixture("REPEAT")});
     const std::vector<ServerReport>& servers = started.report.servers;
     ASSERT_EQ(servers.size(), 5u);
     EXPECT_TRUE(servers[0].dropped);

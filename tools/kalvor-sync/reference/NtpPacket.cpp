@@ -136,10 +136,10 @@ Judgement JudgeAnswer(std::span<const std::uint8_t> bytes, const Exchange& excha
     const NtpSpan back = Difference(fields.transmit, exchange.received);    // T3 - T4
     const NtpSpan roundTrip = Difference(exchange.received, exchange.sent); // T4 - T1
     Measurement& measurement = judgement.measurement;
-    // Halved before they are added, so that no offset overflows.
+    // Halved before they are added, so that no offset overflows; the delay is taken only from a
+    // round trip that is not negative, as the server's time held is not: no overflow either.
     measurement.offset = outward / 2 + back / 2;
-    measurement.delay = roundTrip - serverHeld;
-    if (roundTrip < 0 || measurement.delay < 0) {
+    if (roundTrip < 0 || (measurement.delay = roundTrip - serverHeld) < 0) {
         return Reject(std::move(judgement), "negative delay");
     }
     measurement.offsetMicroseconds = SpanMicrosecondsExact(measurement.offset);

@@ -231,7 +231,11 @@ std::int64_t ReferenceCore::NextWake(std::int64_t now) const {
         const double left =
             (static_cast<double>(m_options.mostErrorMicroseconds) - estimate->errorBound) /
             estimate->growth;
-        wake = std::min(wake, estimate->at + static_cast<std::int64_t>(std::max(left, 0.0)) + 1);
+        const std::int64_t limit =
+            estimate->at + static_cast<std::int64_t>(std::max(left, 0.0)) + 1;
+        if (limit > now) {
+            wake = std::min(wake, limit);
+        }
     }
     return std::max(wake, now);
 }
