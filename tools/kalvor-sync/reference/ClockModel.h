@@ -69,7 +69,17 @@ private:
 };
 
 // The published model: true time = base + m + offset + frequency * (m - at), within
-// errorBound + growth * |m - at|.
+// errorBound + growth * |m - at|. At an update (m = at):
+//   each server s: centre c = θ + f_s (at - t), reach r = λ + 2 µs + (15 ppm + ΔF_s) |at - t|,
+//     from its sample of least delay (taken at t, offset θ, delay δ) with λ = δ/2 + its root
+//     delay/2 + root dispersion + precision + 15 ppm δ; f_s the slope of its history, ΔF_s the
+//     most the slope can be off: its best early and late samples allow
+//     [(Δθ - λ1 - λ2) / Δt, (Δθ + λ1 + λ2) / Δt], within ±500 ppm;
+//   [lo, hi]: the stretch that a majority of the intervals [c - r, c + r] cover;
+//   offset: the survivors' centres weighted by 1 / r², kept within [lo, hi];
+//   errorBound = max(offset - lo, hi - offset);
+//   frequency: the survivors' slopes weighted by their certainty, kept within the range they
+//     all allow (ΔF its distance to the range's farther end); growth = 15 ppm + ΔF.
 struct Estimate {
     std::int64_t at = 0;
     double offset = 0;

@@ -77,6 +77,12 @@ void TimeReference::SendDue(std::int64_t now) {
 void TimeReference::Run() {
     Transport& transport = *m_seams.transport;
     for (;;) {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_stopping) {
+                return;
+            }
+        }
         SendDue(m_seams.monotonicMicroseconds());
         std::vector<std::pair<std::size_t, platform::Resolution>> found;
         {
@@ -86,9 +92,6 @@ void TimeReference::Run() {
         std::int64_t wake = 0;
         {
             const std::lock_guard lock(m_mutex);
-            if (m_stopping) {
-                return;
-            }
             const std::int64_t now = m_seams.monotonicMicroseconds();
             for (const auto& [server, resolution] : found) {
                 m_core.TakeAddresses(server, resolution, now);
