@@ -42,7 +42,11 @@ public:
     double TrueAt(std::int64_t m) const {
         return static_cast<double>(kTrueAtStart) + static_cast<double>(m - kStart) * (1 + m_rate);
     }
-    std::int64_t Wall(std::int64_t m) const { return kTrueAtStart - kWallBehind + (m - kStart); }
+    std::int64_t Wall(std::int64_t m) const {
+        return kTrueAtStart - kWallBehind + (m - kStart) + m_wallStep;
+    }
+    // The computer's clock is set (by someone, or another program).
+    void StepWall(std::int64_t step) { m_wallStep += step; }
 
     // Runs the core until the monotonic clock reads `until`, calling `check` at every step.
     void RunUntil(std::int64_t until, const std::function<void(std::int64_t)>& check = {}) {
@@ -122,6 +126,7 @@ private:
 
     std::vector<SimulatedServer> m_servers;
     double m_rate;
+    std::int64_t m_wallStep = 0; // before the core, which reads the wall clock as it is made
     ReferenceCore m_core;
     std::int64_t m_now = kStart;
     std::multimap<std::int64_t, Datagram> m_inFlight;
@@ -209,6 +214,22 @@ TEST(ReferenceModel, AServerTenSecondsWrongIsOutvoted) {
                 static_cast<double>(simulation.Wall(simulation.Now())) -
                     simulation.TrueAt(simulation.Now()),
                 2'000);
+}
+
+TEST(ReferenceModel, AStepOfTheComputersClockMovesOnlyItsOffset) {
+    Simulation simulation({{0, 4'000, 4'000, 500}}, 0);
+    simulation.RunUntil(kStart + 600 * kSecond);
+    const double before = *simulation.Core()
+                               .Report(simulation.Now(), simulation.Wall(simulation.Now()))
+                               .computerOffsetMicroseconds;
+    simulation.StepWall(3600 * kSecond);
+    simulation.RunUntil(kStart + 1200 * kSecond,
+                        [&](std::int64_t m) { HoldsItsBound(simulation, m); });
+    const ReferenceReport report =
+        simulation.Core().Report(simulation.Now(), simulation.Wall(simulation.Now()));
+    EXPECT_EQ(report.state, ReferenceState::Synced);
+    EXPECT_NEAR(*report.computerOffsetMicroseconds, before + 3600 * kSecond, 1'000);
+    EXPECT_LT(std::fabs(simulation.ErrorAt(simulation.Now())->first), 1'000);
 }
 
 TEST(ReferenceModel, AsymmetricPathsStayWithinTheBound) {
