@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <future>
 #include <gtest/gtest.h>
 #include <iostream>
 
@@ -83,6 +84,25 @@ TEST(ReferenceServers, APortNobodyListensOnDoesNoHarm) {
     ExpectBehind(started, 37);
     EXPECT_EQ(started.report.servers.at(0).reach, 0);
     EXPECT_EQ(started.report.servers.at(1).reach, 0x0F);
+}
+
+TEST(ReferenceServers, StopsAtOnceWhileANameIsBeingLookedUp) {
+    // The system's resolver keeps no time limit of its own: this one answers when the test says.
+    std::promise<void> answer;
+    Seams seams = PlatformSeams();
+    seams.lookUp = [asked = answer.get_future().share()](const ServerAddress&) {
+        asked.wait();
+        return platform::Resolution{{}, "no such name"};
+    };
+    const auto start = std::chrono::steady_clock::now();
+    {
+        TimeReference reference({{"time.example", kNtpPort}}, QuickBurst(), seams);
+        platform::Interruption interruption;
+        EXPECT_FALSE(reference.WaitUntilUsable(std::chrono::milliseconds(300), interruption));
+        EXPECT_EQ(reference.Report().state, ReferenceState::Unsynced);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    answer.set_value();
 }
 
 TEST(ReferenceServers, TheMajorityOutvotesAServerTenSecondsWrong) {

@@ -19,7 +19,11 @@ namespace kalvor_sync::reference {
 
 // The computer's own time reference: a thread that asks the NTP servers, reads their answers and
 // keeps the clock model (ReferenceCore), which the rest of the program reads under a lock. True
-// time is told against the monotonic clock, so that steps of the computer's wall clock do no harm.
+// time is told against the monotonic clock, so that steps of the computer's wall clock do no harm:
+//   TimeReference reference(servers, Options{}, PlatformSeams());
+//   reference.WaitUntilUsable(std::chrono::seconds(10), interruption); // the start burst, ~6 s
+//   const auto now = reference.TrueTimeAt(platform::MonotonicMicroseconds());
+//   const auto when = reference.MonotonicAt(nextSecond); // when to send a frame
 class TimeReference {
 public:
     TimeReference(std::vector<ServerAddress> servers, Options options, Seams seams);
