@@ -72,6 +72,8 @@ void TimeReference::SendDue(std::int64_t now) {
         lock.lock();
         m_core.Sent(server, sentAt, sent, failure);
     }
+    // A request left unanswered may end the synced state (holdover): said at once.
+    m_core.Evaluate(m_seams.monotonicMicroseconds());
 }
 
 void TimeReference::Run() {
