@@ -42,19 +42,22 @@ function(kalvor_wine_test_properties)
 endfunction()
 
 # kalvor_add_gtest(<name> SOURCES <files...> [LIBRARIES <targets...>]
-#                  [WINE_ARGS <wine-run options...>] [EACH_TEST] [TIMEOUT <seconds>])
+#                  [WINE_ARGS <wine-run options...>] [EACH_TEST] [TIMEOUT <seconds>]
+#                  [WRAPPER <command...>])
 #
 # Builds one GoogleTest binary and registers it as "<unit|wine>.<name>". Wine tests share the
 # build tree's prefix, so they run one at a time.
 # WINE_ARGS go to scripts/wine-run (a display, pseudo-terminal pairs mapped as COM ports): the
 # binary's own emulator is the tree's Wine run with them.
+# WRAPPER runs the binary (under Wine, the Wine run of it) as the last arguments of a command of
+# the test's own, such as a fixture that starts servers for it first.
 # EACH_TEST registers every test of the sources as a test of its own
 # ("<prefix>.<name>.<Suite>.<Test>"), so that each gets a fresh display and fresh ports. The
 # names are read from the sources when CMake configures (gtest_add_tests), not by running the
 # binary: building needs no Wine, and where this machine runs no 32-bit code each i686 test is
 # still there to be skipped with the runner's reason.
 function(kalvor_add_gtest name)
-    cmake_parse_arguments(ARG "EACH_TEST" "TIMEOUT" "SOURCES;LIBRARIES;WINE_ARGS" ${ARGN})
+    cmake_parse_arguments(ARG "EACH_TEST" "TIMEOUT" "SOURCES;LIBRARIES;WINE_ARGS;WRAPPER" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} gtest_main)
     kalvor_windows_subsystem(${name} console)
@@ -69,6 +72,13 @@ function(kalvor_add_gtest name)
     if(ARG_EACH_TEST)
         gtest_add_tests(TARGET ${name} SOURCES ${ARG_SOURCES}
             TEST_PREFIX ${KALVOR_TEST_PREFIX}.${name}. TEST_LIST tests)
+    elseif(ARG_WRAPPER)
+        set(run $<TARGET_FILE:${name}>)
+        if(KALVOR_WINE_PREFIX)
+            set(run ${KALVOR_WINE_RUN} ${ARG_WINE_ARGS} ${run})
+        endif()
+        add_test(NAME ${KALVOR_TEST_PREFIX}.${name} COMMAND ${ARG_WRAPPER} ${run})
+        set(tests ${KALVOR_TEST_PREFIX}.${name})
     else()
         add_test(NAME ${KALVOR_TEST_PREFIX}.${name} COMMAND ${name})
         set(tests ${KALVOR_TEST_PREFIX}.${name})

@@ -78,6 +78,8 @@ struct Resolution {
 // port `port`. A name goes to the system's resolver, which keeps no time limit of its own: the
 // caller runs it where a wait does not matter.
 Resolution ResolveTcp(const std::string& host, std::uint16_t port);
+// The same for UDP port `port` (platform/Datagram.h).
+Resolution ResolveUdp(const std::string& host, std::uint16_t port);
 
 // The address that `host` states literally (IPv4 or IPv6 without brackets), with `port`; nothing
 // when it is not an address. Never asks the resolver.

@@ -18,8 +18,8 @@ LocalInstant LocalTimeAt(std::int64_t microseconds);
 // moved against the monotonic clock) and the local time's offset from UTC changing.
 struct ClockReadings {
     std::int64_t wallMicroseconds = 0; // SystemClockMicroseconds()
-    // Counts on steadily whatever is done to the wall clock. POSIX: CLOCK_MONOTONIC, which stands
-    // still while the computer sleeps; Win32: the performance counter.
+    // Counts on steadily whatever is done to the wall clock: MonotonicMicroseconds()
+    // (platform/MonotonicClock.h).
     std::int64_t monotonicMicroseconds = 0;
     int utcOffsetSeconds = 0; // local time minus UTC, now (with the time zone in force now)
 };

@@ -32,12 +32,12 @@ void Describe(SocketAddress& address) {
     address.Describe(host, ntohs(port), ipv6);
 }
 
-// getaddrinfo() with the hints of a TCP look-up; `flags` adds AI_NUMERICHOST.
-Resolution LookUp(const std::string& host, std::uint16_t port, int flags) {
+// getaddrinfo() with the hints of a TCP (or UDP) look-up; `flags` adds AI_NUMERICHOST.
+Resolution LookUp(const std::string& host, std::uint16_t port, int flags, bool udp = false) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_socktype = udp ? SOCK_DGRAM : SOCK_STREAM;
+    hints.ai_protocol = udp ? IPPROTO_UDP : IPPROTO_TCP;
     hints.ai_flags = AI_NUMERICSERV | flags;
     addrinfo* found = nullptr;
     Resolution resolution;
@@ -49,7 +49,7 @@ Resolution LookUp(const std::string& host, std::uint16_t port, int flags) {
     resolution.addresses = CollectAddresses(found, &Describe);
     ::freeaddrinfo(found);
     if (resolution.addresses.empty()) {
-        resolution.failure = "no address for TCP";
+        resolution.failure = udp ? "no address for UDP" : "no address for TCP";
     }
     return resolution;
 }
@@ -80,6 +80,10 @@ std::optional<SocketAddress> NamedAddress(int fd, int (*name)(int, sockaddr*, so
 Resolution ResolveTcp(const std::string& host, std::uint16_t port) {
     // No AI_ADDRCONFIG: on a machine whose only network is loopback it would find nothing.
     return LookUp(host, port, 0);
+}
+
+Resolution ResolveUdp(const std::string& host, std::uint16_t port) {
+    return LookUp(host, port, 0, true);
 }
 
 std::optional<SocketAddress> NumericAddress(const std::string& host, std::uint16_t port) {

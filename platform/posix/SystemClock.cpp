@@ -1,5 +1,7 @@
 #include "platform/SystemClock.h"
 
+#include "platform/MonotonicClock.h"
+
 #include <ctime>
 
 namespace platform {
@@ -11,12 +13,9 @@ std::int64_t SystemClockMicroseconds() {
 }
 
 ClockReadings ReadClocks() {
-    timespec monotonic{};
-    clock_gettime(CLOCK_MONOTONIC, &monotonic);
     ClockReadings readings;
+    readings.monotonicMicroseconds = MonotonicMicroseconds();
     readings.wallMicroseconds = SystemClockMicroseconds();
-    readings.monotonicMicroseconds =
-        std::int64_t{monotonic.tv_sec} * 1'000'000 + monotonic.tv_nsec / 1000;
     // The zone is read again each time, so that a change of TZ's rules is seen.
     tzset();
     const auto at = static_cast<time_t>(readings.wallMicroseconds / 1'000'000);

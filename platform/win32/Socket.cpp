@@ -63,7 +63,7 @@ void Describe(SocketAddress& address) {
     address.Describe(host, ntohs(port), ipv6);
 }
 
-Resolution LookUp(const std::string& host, std::uint16_t port, int flags) {
+Resolution LookUp(const std::string& host, std::uint16_t port, int flags, bool udp = false) {
     Resolution resolution;
     if (!SocketsStarted()) {
         resolution.failure = OneLine(::GetLastError());
@@ -71,8 +71,8 @@ Resolution LookUp(const std::string& host, std::uint16_t port, int flags) {
     }
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_socktype = udp ? SOCK_DGRAM : SOCK_STREAM;
+    hints.ai_protocol = udp ? IPPROTO_UDP : IPPROTO_TCP;
     hints.ai_flags = flags;
     addrinfo* found = nullptr;
     const int status = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
@@ -83,7 +83,7 @@ Resolution LookUp(const std::string& host, std::uint16_t port, int flags) {
     resolution.addresses = CollectAddresses(found, &Describe);
     ::freeaddrinfo(found);
     if (resolution.addresses.empty()) {
-        resolution.failure = "no address for TCP";
+        resolution.failure = udp ? "no address for UDP" : "no address for TCP";
     }
     return resolution;
 }
@@ -147,6 +147,10 @@ constexpr int kInterruptionLookMs = 50;
 
 Resolution ResolveTcp(const std::string& host, std::uint16_t port) {
     return LookUp(host, port, 0);
+}
+
+Resolution ResolveUdp(const std::string& host, std::uint16_t port) {
+    return LookUp(host, port, 0, true);
 }
 
 std::optional<SocketAddress> NumericAddress(const std::string& host, std::uint16_t port) {

@@ -1,5 +1,6 @@
 #include "platform/SystemClock.h"
 
+#include "platform/MonotonicClock.h"
 #include "platform/win32/WindowsTime.h"
 
 #include <windows.h>
@@ -37,15 +38,8 @@ std::int64_t SystemClockMicroseconds() {
 
 ClockReadings ReadClocks() {
     ClockReadings readings;
+    readings.monotonicMicroseconds = MonotonicMicroseconds();
     readings.wallMicroseconds = SystemClockMicroseconds();
-    LARGE_INTEGER count{};
-    LARGE_INTEGER frequency{};
-    if (::QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0 &&
-        ::QueryPerformanceCounter(&count)) {
-        readings.monotonicMicroseconds =
-            count.QuadPart / frequency.QuadPart * 1'000'000 +
-            count.QuadPart % frequency.QuadPart * 1'000'000 / frequency.QuadPart;
-    }
     TIME_ZONE_INFORMATION zone{};
     LONG bias = 0;
     switch (::GetTimeZoneInformation(&zone)) {
