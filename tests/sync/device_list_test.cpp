@@ -1,6 +1,5 @@
 // kalvor-sync's device list (--ports-from): devices as --port takes them, offsets of their own,
 // and the comments, blanks and line ends that real files have.
-#include "tools/kalvor-sync/command/CommandLine.h"
 #include "tools/kalvor-sync/command/DeviceList.h"
 
 #include <cstdio>
@@ -52,27 +51,4 @@ TEST(DeviceList, TheFirstBadLineIsToldByNumber) {
     EXPECT_EQ(Read("0\n").problem,
               "clocks.list:1: \"0\" is neither a port number from 1 to 255 nor a device");
     EXPECT_TRUE(Read("0\n").devices.empty());
-}
-
-TEST(DeviceList, AddsToThePortOptionsWithTheDefaultOffset) {
-    const std::string path = ::testing::TempDir() + "kalvor-device-list-test.list";
-    std::ofstream(path) << "tcp://127.0.0.1:4001 offset=7\n# and one more\nCOM4\n";
-    const std::string option = "--ports-from=" + path;
-    const char* argv[] = {"kalvor-sync", "--port", "COM3", option.c_str(), "--offset", "1"};
-    const SyncCommand command = ParseSyncCommand(6, argv);
-    std::remove(path.c_str());
-    ASSERT_EQ(command.m_action, SyncCommand::Action::Sync) << command.m_error;
-    ASSERT_EQ(command.m_devices.size(), 3u);
-    EXPECT_EQ(command.m_devices[0].Label(), platform::NumberedPort(3).label);
-    EXPECT_EQ(command.m_devices[0].latencyMicroseconds, 1'000);
-    EXPECT_EQ(command.m_devices[1].Label(), "tcp://127.0.0.1:4001");
-    EXPECT_EQ(command.m_devices[1].latencyMicroseconds, 7'000);
-    EXPECT_EQ(command.m_devices[2].latencyMicroseconds, 1'000);
-
-    // A device given on the command line and in the list is given twice.
-    std::ofstream(path) << "COM3\n";
-    const SyncCommand twice = ParseSyncCommand(6, argv);
-    std::remove(path.c_str());
-    EXPECT_EQ(twice.m_action, SyncCommand::Action::UsageError);
-    EXPECT_EQ(twice.m_error, platform::NumberedPort(3).label + " is given twice");
 }

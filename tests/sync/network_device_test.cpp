@@ -6,6 +6,7 @@
 // told in words that name the device, and a silent device costs the others one time limit.
 #include "platform/Socket.h"
 #include "tools/common/Telnet.h"
+#include "tools/kalvor-sync/command/ExitStatus.h"
 #include "tools/kalvor-sync/program/SyncProgram.h"
 
 #include <atomic>

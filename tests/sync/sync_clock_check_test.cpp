@@ -2,7 +2,9 @@
 // it refuses, its exit status, and whether the device got its frames. COM1 is a line whose far end
 // (port 21 under Wine) the test reads; the real answer of the system is taken once as well.
 #include "tests/serial/support/FarEnd.h"
+#include "tools/kalvor-sync/command/ExitStatus.h"
 #include "tools/kalvor-sync/program/SyncProgram.h"
+#include "tools/kalvor-sync/status/ClockStateWords.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

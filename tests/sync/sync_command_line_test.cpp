@@ -2,6 +2,8 @@
 #include "tools/common/InstantText.h"
 #include "tools/kalvor-sync/command/CommandLine.h"
 
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <vector>
@@ -108,4 +110,27 @@ TEST(SyncCommandLine, WhatIsWrongIsAUsageError) {
         EXPECT_EQ(command.m_action, SyncCommand::Action::UsageError) << argv.size();
         EXPECT_FALSE(command.m_error.empty());
     }
+}
+
+TEST(SyncCommandLine, ADeviceListAddsToThePortOptionsWithTheDefaultOffset) {
+    const std::string path = ::testing::TempDir() + "kalvor-device-list-test.list";
+    std::ofstream(path) << "tcp://127.0.0.1:4001 offset=7\n# and one more\nCOM4\n";
+    const std::string option = "--ports-from=" + path;
+    const char* argv[] = {"kalvor-sync", "--port", "COM3", option.c_str(), "--offset", "1"};
+    const SyncCommand command = ParseSyncCommand(6, argv);
+    std::remove(path.c_str());
+    ASSERT_EQ(command.m_action, SyncCommand::Action::Sync) << command.m_error;
+    ASSERT_EQ(command.m_devices.size(), 3u);
+    EXPECT_EQ(command.m_devices[0].Label(), platform::NumberedPort(3).label);
+    EXPECT_EQ(command.m_devices[0].latencyMicroseconds, 1'000);
+    EXPECT_EQ(command.m_devices[1].Label(), "tcp://127.0.0.1:4001");
+    EXPECT_EQ(command.m_devices[1].latencyMicroseconds, 7'000);
+    EXPECT_EQ(command.m_devices[2].latencyMicroseconds, 1'000);
+
+    // A device given on the command line and in the list is given twice.
+    std::ofstream(path) << "COM3\n";
+    const SyncCommand twice = ParseSyncCommand(6, argv);
+    std::remove(path.c_str());
+    EXPECT_EQ(twice.m_action, SyncCommand::Action::UsageError);
+    EXPECT_EQ(twice.m_error, platform::NumberedPort(3).label + " is given twice");
 }

@@ -2,6 +2,8 @@
 // installed for a command line, and what each answer of the manager becomes (the words and the
 // exit status a script or an installer checks). The real manager is met under Wine by
 // kalvor_sync_service_test.sh; one that refuses access cannot be had there.
+#include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/command/ExitStatus.h"
 #include "tools/kalvor-sync/service/ServiceCommand.h"
 
 #include <gtest/gtest.h>

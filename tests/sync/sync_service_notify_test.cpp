@@ -3,6 +3,7 @@
 // sequence is over (or once it waits for the clock), feeds the watchdog and says it stops.
 #include "platform/ServiceNotify.h"
 #include "tests/serial/support/FarEnd.h"
+#include "tools/kalvor-sync/command/ExitStatus.h"
 #include "tools/kalvor-sync/follow/ClockCheck.h"
 #include "tools/kalvor-sync/program/SyncProgram.h"
 

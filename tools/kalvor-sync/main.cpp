@@ -1,6 +1,8 @@
 // kalvor-sync: sets clock devices' date and time from the command line. See SyncUsageText().
 #include "platform/ClockSync.h"
 #include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/command/ExitStatus.h"
+#include "tools/kalvor-sync/command/UsageText.h"
 #include "tools/kalvor-sync/program/DryRun.h"
 #include "tools/kalvor-sync/program/SyncProgram.h"
 #include "tools/kalvor-sync/service/ServiceCommand.h"

@@ -1,17 +1,10 @@
 #include "ClockChange.h"
 
+#include "tools/common/zones/ZoneOffset.h"
+
 #include <cstdio>
-#include <cstdlib>
 
 namespace kalvor_sync {
-
-std::string UtcOffsetText(int seconds) {
-    const int minutes = std::abs(seconds) / 60;
-    char text[16];
-    std::snprintf(text, sizeof text, "%c%02d:%02d", seconds < 0 ? '-' : '+', minutes / 60,
-                  minutes % 60);
-    return text;
-}
 
 std::optional<RunReason> DescribeClockChange(const platform::ClockReadings& before,
                                              const platform::ClockReadings& after) {
@@ -24,7 +17,8 @@ std::optional<RunReason> DescribeClockChange(const platform::ClockReadings& befo
     }
     if (after.utcOffsetSeconds != before.utcOffsetSeconds) {
         return RunReason{RunReason::Kind::OffsetChange,
-                         "UTC offset changed to " + UtcOffsetText(after.utcOffsetSeconds)};
+                         "UTC offset changed to " +
+                             kalvor_zones::FormatUtcOffset(after.utcOffsetSeconds)};
     }
     if (elapsed > kPauseMicroseconds) {
         std::snprintf(text, sizeof text, "the computer stood still for %.0f s",

@@ -23,7 +23,4 @@ inline constexpr std::int64_t kPauseMicroseconds = 5'000'000;
 std::optional<RunReason> DescribeClockChange(const platform::ClockReadings& before,
                                              const platform::ClockReadings& after);
 
-// "+02:00", "-03:30", "+00:00".
-std::string UtcOffsetText(int seconds);
-
 } // namespace kalvor_sync

@@ -1,7 +1,7 @@
 #include "KeepInSync.h"
 
 #include "ClockChange.h"
-#include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/command/ExitStatus.h"
 
 namespace kalvor_sync {
 
@@ -9,56 +9,46 @@ namespace {
 
 constexpr std::int64_t kRetryMicroseconds = KeepInSync::kPortRetryMilliseconds * 1000;
 
-std::vector<SyncDevice> Pick(const std::vector<SyncDevice>& devices,
-                             const std::vector<std::size_t>& chosen) {
-    std::vector<SyncDevice> picked;
-    for (const std::size_t i : chosen) {
-        picked.push_back(devices[i]);
-    }
-    return picked;
-}
-
 } // namespace
 
-KeepInSync::Step KeepInSync::Sequence(const Chosen& chosen, std::vector<OpenedDevice> opened,
+KeepInSync::Step KeepInSync::Sequence(const DeviceRecords& chosen, bool opened,
                                       const RunReason& reason) {
     if (!m_check.BeforeSequence()) {
         m_reporter.WaitingForClock(m_check.LastState());
         return Step::HeldBack;
     }
-    const std::vector<SyncDevice> devices = Pick(m_devices, chosen);
-    const SequenceResult result = opened.empty()
-                                      ? m_run.Once(devices, reason.words)
-                                      : m_run.Send(std::move(opened), devices, reason.words);
-    m_reporter.SequenceDone(devices, result, reason, m_check.LastState());
-    if (result.interrupted) {
+    SequenceEnd end =
+        opened ? SequenceEnd::Completed : OpenDevices(chosen, m_network, m_log, m_interruption);
+    if (end == SequenceEnd::Completed) {
+        end = m_run.Send(chosen, reason.words);
+    }
+    m_reporter.SequenceDone(chosen, end, reason, m_check.LastState());
+    if (end == SequenceEnd::Interrupted) {
         return Step::Interrupted;
     }
-    Tell(chosen, result);
+    Tell(chosen);
     return Step::Done;
 }
 
-void KeepInSync::Tell(const Chosen& chosen, const SequenceResult& result) {
+void KeepInSync::Tell(const DeviceRecords& chosen) {
     const std::int64_t now = platform::ReadClocks().monotonicMicroseconds;
-    for (std::size_t k = 0; k < result.ports.size(); ++k) {
-        const std::size_t i = chosen[k];
-        const PortResult& port = result.ports[k];
-        if (port.outcome == PortOutcome::Sent) {
-            if (m_failing[i]) {
-                m_log.Recovery(m_devices[i].Label() + " is back");
+    for (DeviceRecord* device : chosen) {
+        if (device->outcome == PortOutcome::Sent) {
+            if (device->failing) {
+                m_log.Recovery(device->Label() + " is back");
             }
-            m_failing[i] = false;
+            device->failing = false;
             continue;
         }
-        m_nextTry[i] = now + kRetryMicroseconds;
-        if (!m_failing[i]) {
+        device->nextTry = now + kRetryMicroseconds;
+        if (!device->failing) {
             // Once when it goes; the tries while it is gone are quiet.
-            for (const std::string& error : port.errors) {
+            for (const std::string& error : device->errors) {
                 m_log.Error(error);
             }
-            m_log.Error(m_devices[i].Label() + ": trying it again every " +
+            m_log.Error(device->Label() + ": trying it again every " +
                         std::to_string(kPortRetryMilliseconds) + " ms until it is back");
-            m_failing[i] = true;
+            device->failing = true;
         }
     }
 }
@@ -73,36 +63,35 @@ bool KeepInSync::Wait(int milliseconds) {
 
 bool KeepInSync::Retry(std::int64_t now, bool& setSome) {
     // The tries that ended: the devices that answered are set together, at once.
-    Chosen back;
-    std::vector<OpenedDevice> opened;
-    for (auto& [i, device] : m_tries.TakeEnded()) {
-        m_trying[i] = false;
-        if (device.link) {
-            back.push_back(i);
-            opened.push_back(std::move(device));
+    DeviceRecords back;
+    for (const EndedOpening& ended : m_tries.TakeEnded()) {
+        ended.record->trying = false;
+        if (ended.record->link) {
+            ended.record->BeginSequence();
+            back.push_back(ended.record);
         } else {
-            m_nextTry[i] = now + kRetryMicroseconds; // still gone: quietly, again later
+            ended.record->nextTry = now + kRetryMicroseconds; // still gone: quietly, again later
         }
     }
     setSome = !back.empty();
     if (setSome) {
-        const Step step =
-            Sequence(back, std::move(opened), {RunReason::Kind::PortBack, "port back"});
+        const Step step = Sequence(back, true, {RunReason::Kind::PortBack, "port back"});
         if (step == Step::Interrupted) {
             return false;
         }
         now = platform::ReadClocks().monotonicMicroseconds;
         if (step == Step::HeldBack) {
             // Still failing as far as the status goes: tried, and set, again once the clock is.
-            for (const std::size_t i : back) {
-                m_nextTry[i] = now + kRetryMicroseconds;
+            for (DeviceRecord* device : back) {
+                device->link.reset();
+                device->nextTry = now + kRetryMicroseconds;
             }
         }
     }
-    for (std::size_t i = 0; i < m_devices.size(); ++i) {
-        if (m_failing[i] && !m_trying[i] && now >= m_nextTry[i]) {
-            m_trying[i] = true;
-            m_tries.Add(i, m_devices[i]);
+    for (DeviceRecord& device : m_devices) {
+        if (device.failing && !device.trying && now >= device.nextTry) {
+            device.trying = true;
+            m_tries.Add(device);
         }
     }
     return true;
@@ -120,15 +109,15 @@ int KeepInSync::Run() {
         if (runAll && last.monotonicMicroseconds >= nextClockAsk) {
             // The devices that are gone are left to their tries, so that one that never answers
             // does not hold up the others by its connect time limit.
-            Chosen answering;
-            for (std::size_t i = 0; i < m_devices.size(); ++i) {
-                if (!m_failing[i]) {
-                    answering.push_back(i);
+            DeviceRecords answering;
+            for (DeviceRecord& device : m_devices) {
+                if (!device.failing) {
+                    answering.push_back(&device);
                 }
             }
             Step step = Step::Done;
             if (!answering.empty()) {
-                step = Sequence(answering, {}, reason);
+                step = Sequence(answering, false, reason);
             }
             if (step == Step::Interrupted) {
                 return kExitInterrupted;

@@ -28,27 +28,26 @@ public:
     static constexpr int kPortRetryMilliseconds = 500;
     static constexpr int kClockWaitMilliseconds = 1000;
 
+    // `devices` are the run's records, which it keeps for as long as it runs.
     KeepInSync(SequenceRun& run, ClockCheck& check, StatusReporter& reporter,
-               std::vector<SyncDevice> devices, std::int64_t periodMicroseconds, SyncLog& log,
+               std::vector<DeviceRecord>& devices, const NetworkOptions& network,
+               std::int64_t periodMicroseconds, SyncLog& log,
                const platform::Interruption& interruption)
-        : m_run(run), m_check(check), m_reporter(reporter), m_devices(std::move(devices)),
+        : m_run(run), m_check(check), m_reporter(reporter), m_devices(devices), m_network(network),
           m_periodMicroseconds(periodMicroseconds), m_log(log), m_interruption(interruption),
-          m_failing(m_devices.size(), false), m_trying(m_devices.size(), false),
-          m_nextTry(m_devices.size(), 0), m_tries(run.Network()) {}
+          m_tries(network) {}
 
     // The exit status: 0 when stopped between sequences, 130 when stopped during one.
     int Run();
 
 private:
-    // The devices of one sequence: indexes into m_devices.
-    using Chosen = std::vector<std::size_t>;
     enum class Step { Done, HeldBack, Interrupted };
 
-    // One sequence on the devices chosen, opened here (`opened` empty) or by their tries, for
+    // One sequence on the devices chosen, opened here or (`opened`) by their tries, for
     // `reason`; held back while the clock check says so.
-    Step Sequence(const Chosen& chosen, std::vector<OpenedDevice> opened, const RunReason& reason);
+    Step Sequence(const DeviceRecords& chosen, bool opened, const RunReason& reason);
     // Tells what became of each chosen device: a device that goes once, and its return once.
-    void Tell(const Chosen& chosen, const SequenceResult& result);
+    void Tell(const DeviceRecords& chosen);
     // Waits up to `milliseconds` (less when a try ends), moving the tries on meanwhile; true once
     // the user asked to stop.
     bool Wait(int milliseconds);
@@ -59,15 +58,11 @@ private:
     SequenceRun& m_run;
     ClockCheck& m_check;
     StatusReporter& m_reporter;
-    const std::vector<SyncDevice> m_devices;
+    std::vector<DeviceRecord>& m_devices; // their follow state written by this object's thread
+    const NetworkOptions m_network;
     const std::int64_t m_periodMicroseconds;
     SyncLog& m_log;
     const platform::Interruption& m_interruption;
-    // Per device: its last sequence or try failed, and that was told; a try of it is under way;
-    // when the next try is due (monotonic microseconds). Written by this object's thread only.
-    std::vector<bool> m_failing;
-    std::vector<bool> m_trying;
-    std::vector<std::int64_t> m_nextTry;
     DeviceOpening m_tries; // the tries under way
 };
 

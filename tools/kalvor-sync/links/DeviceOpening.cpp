@@ -14,18 +14,18 @@ constexpr int kLookUpCheckMs = 10;
 
 } // namespace
 
-void DeviceOpening::Add(std::size_t key, const SyncDevice& device) {
-    if (const auto* port = std::get_if<platform::PortName>(&device.address)) {
-        OpenedDevice opened;
-        opened.link = SerialLink::Open(*port, opened.failure);
-        m_ended.emplace_back(key, std::move(opened));
+void DeviceOpening::Add(DeviceRecord& record) {
+    const kalvor_tools::DeviceAddress& address = record.device.address;
+    if (const auto* port = std::get_if<platform::PortName>(&address)) {
+        EndedOpening ended{&record, {}};
+        record.link = SerialLink::Open(*port, ended.failure);
+        m_ended.push_back(std::move(ended));
         return;
     }
-    m_opening.push_back(
-        {key,
-         std::make_unique<NetworkLink>(std::get<kalvor_tools::NetworkDevice>(device.address),
-                                       m_network.resolve),
-         Clock::now() + std::chrono::seconds(m_network.connectLimitSeconds)});
+    m_opening.push_back({&record,
+                         std::make_unique<NetworkLink>(
+                             std::get<kalvor_tools::NetworkDevice>(address), m_network.resolve),
+                         Clock::now() + std::chrono::seconds(m_network.connectLimitSeconds)});
     Settle();
 }
 
@@ -35,19 +35,19 @@ void DeviceOpening::Settle() {
         if (now >= it->deadline) {
             it->link->GiveUp(m_network.connectLimitSeconds);
         }
-        OpenedDevice opened;
+        EndedOpening ended{it->record, {}};
         switch (it->link->CurrentStage()) {
         case NetworkLink::Stage::Open:
-            opened.link = std::move(it->link);
+            it->record->link = std::move(it->link);
             break;
         case NetworkLink::Stage::Failed:
-            opened.failure = it->link->Failure();
+            ended.failure = it->link->Failure();
             break;
         default:
             ++it;
             continue;
         }
-        m_ended.emplace_back(it->key, std::move(opened));
+        m_ended.push_back(std::move(ended));
         it = m_opening.erase(it);
     }
 }
@@ -80,7 +80,7 @@ void DeviceOpening::Advance(int waitMs, const platform::Interruption& interrupti
     Settle();
 }
 
-std::vector<std::pair<std::size_t, OpenedDevice>> DeviceOpening::TakeEnded() {
+std::vector<EndedOpening> DeviceOpening::TakeEnded() {
     return std::exchange(m_ended, {});
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "NetworkLink.h"
+#include "NetworkOptions.h"
 #include "platform/Interruption.h"
 #include "platform/Socket.h"
-#include "tools/kalvor-sync/devices/DeviceLink.h"
-#include "tools/kalvor-sync/devices/SyncDevice.h"
+#include "tools/kalvor-sync/devices/DeviceRecord.h"
 
 #include <chrono>
 #include <memory>
@@ -14,17 +14,10 @@
 
 namespace kalvor_sync {
 
-// How network devices are reached: the look-up of names, and the time limit within which a
-// device must be connected (and its RFC 2217 line set up).
-struct NetworkOptions {
-    HostResolver resolve = &platform::ResolveTcp;
-    int connectLimitSeconds = kConnectLimitSeconds;
-};
-
-// A device opened for a sequence, or why it could not be.
-struct OpenedDevice {
-    std::unique_ptr<DeviceLink> link; // null when it failed
-    std::string failure;              // in words that name the device
+// A device whose opening ended: its record holds the link when it opened; otherwise why not.
+struct EndedOpening {
+    DeviceRecord* record = nullptr;
+    std::string failure; // in words that name the device; empty when the link is open
 };
 
 // Opens many devices at once, each within the connect time limit from when it was added: serial
@@ -36,8 +29,8 @@ class DeviceOpening {
 public:
     explicit DeviceOpening(const NetworkOptions& network) : m_network(network) {}
 
-    // Starts opening `device`, which the caller knows as `key`.
-    void Add(std::size_t key, const SyncDevice& device);
+    // Starts opening the record's device; once it ends, the link goes into the record.
+    void Add(DeviceRecord& record);
 
     // Waits up to `waitMs`, returning as soon as some device's opening ended, when none is still
     // under way, or when the user asks to stop (interruption.Requested() tells).
@@ -45,15 +38,15 @@ public:
     // True while some device is still being opened.
     bool Pending() const { return !m_opening.empty(); }
 
-    // The devices whose opening ended since the last call, open or failed, with their keys.
-    std::vector<std::pair<std::size_t, OpenedDevice>> TakeEnded();
+    // The devices whose opening ended since the last call, open or failed.
+    std::vector<EndedOpening> TakeEnded();
 
 private:
     using Clock = std::chrono::steady_clock;
 
     // A network device under way, and when it must be open.
     struct Opening {
-        std::size_t key;
+        DeviceRecord* record;
         std::unique_ptr<NetworkLink> link;
         Clock::time_point deadline;
     };
@@ -63,7 +56,7 @@ private:
 
     const NetworkOptions m_network;
     std::vector<Opening> m_opening;
-    std::vector<std::pair<std::size_t, OpenedDevice>> m_ended;
+    std::vector<EndedOpening> m_ended;
     platform::SocketWait m_wait;
 };
 

@@ -8,7 +8,7 @@ namespace kalvor_sync {
 
 void SyncLog::Frame(const LocalInstant& at, int stepIndex, const TimeFrame& frame,
                     std::size_t devices, std::int64_t microseconds) {
-    if (m_verbosity != SyncCommand::Verbosity::Verbose) {
+    if (m_verbosity != Verbosity::Verbose) {
         return;
     }
     std::string spread;
@@ -26,7 +26,7 @@ void SyncLog::Frame(const LocalInstant& at, int stepIndex, const TimeFrame& fram
 
 void SyncLog::DeviceSet(const std::string& line) {
     std::lock_guard lock(m_mutex);
-    if (m_verbosity != SyncCommand::Verbosity::Quiet) {
+    if (m_verbosity != Verbosity::Quiet) {
         m_out << line << std::endl;
     }
     if (m_events) {
@@ -35,7 +35,7 @@ void SyncLog::DeviceSet(const std::string& line) {
 }
 
 void SyncLog::Detail(const std::string& line) {
-    if (m_verbosity != SyncCommand::Verbosity::Verbose) {
+    if (m_verbosity != Verbosity::Verbose) {
         return;
     }
     std::lock_guard lock(m_mutex);

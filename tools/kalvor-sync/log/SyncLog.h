@@ -1,8 +1,8 @@
 #pragma once
 
+#include "Verbosity.h"
 #include "platform/LocalInstant.h"
 #include "timeset/TimeFrame.h"
-#include "tools/kalvor-sync/command/CommandLine.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,8 +14,7 @@
 namespace kalvor_sync {
 
 // What kalvor-sync tells: results and, when verbose, each frame on standard output; errors on
-// standard error. Both threads of a run write here (the port's monitor reports its failures), so
-// every line is written whole.
+// standard error. Every line is written whole, under a lock, whichever thread writes it.
 //
 // Where a system log takes the program's events (the Windows Event Log, when it runs as a
 // service there), each device set, warning, failure and recovery goes there too, whatever the
@@ -26,8 +25,7 @@ public:
     // Takes one event and its line (without the program's name); called under the log's lock.
     using EventSink = std::function<void(Event, const std::string&)>;
 
-    SyncLog(std::ostream& out, std::ostream& errors, SyncCommand::Verbosity verbosity,
-            EventSink events = {})
+    SyncLog(std::ostream& out, std::ostream& errors, Verbosity verbosity, EventSink events = {})
         : m_out(out), m_errors(errors), m_verbosity(verbosity), m_events(std::move(events)) {}
 
     // One frame handed to `devices` devices at `at`, which took `microseconds` from the first
@@ -49,7 +47,7 @@ private:
     std::mutex m_mutex; // taken by whichever thread writes a line
     std::ostream& m_out;
     std::ostream& m_errors;
-    const SyncCommand::Verbosity m_verbosity;
+    const Verbosity m_verbosity;
     const EventSink m_events;
 };
 

@@ -16,7 +16,7 @@ void PrintDryRun(const SyncCommand& command, std::ostream& out) {
                      : ChooseDeviceSetInstant(platform::SystemClockMicroseconds(), command.m_align,
                                               command.m_latencyMicroseconds);
     const SequencePlan plan = PlanSequence(deviceSetAt, command.m_latencyMicroseconds, clock);
-    const bool verbose = command.m_verbosity == SyncCommand::Verbosity::Verbose;
+    const bool verbose = command.m_verbosity == Verbosity::Verbose;
     for (int index = 0; index < kFramesPerSequence; ++index) {
         const std::string frame = kalvor_tools::FrameHex(plan.m_frames[index]);
         if (verbose) {

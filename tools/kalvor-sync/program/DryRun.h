@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/command/SyncCommand.h"
 
 #include <ostream>
 

@@ -1,6 +1,6 @@
 #include "SyncProgram.h"
 
-#include "platform/ServiceNotify.h"
+#include "tools/kalvor-sync/command/ExitStatus.h"
 #include "tools/kalvor-sync/follow/KeepInSync.h"
 #include "tools/kalvor-sync/sequence/SequenceRun.h"
 #include "tools/kalvor-sync/status/StatusReporter.h"
@@ -28,40 +28,51 @@ int ExitStatusOf(PortOutcome outcome) {
 int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
             const ClockCheck::Reader& readClockSync, const NetworkOptions& network) {
     const platform::Interruption interruption;
-    return RunSync(command, out, errors, readClockSync, interruption, {}, network);
+    platform::ServiceNotify notify;
+    return RunSync(command, out, errors, readClockSync, interruption, notify, {}, network);
+}
+
+int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
+            const ClockCheck::Reader& readClockSync, const platform::Interruption& interruption) {
+    platform::ServiceNotify notify;
+    return RunSync(command, out, errors, readClockSync, interruption, notify);
 }
 
 int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
             const ClockCheck::Reader& readClockSync, const platform::Interruption& interruption,
-            const SyncLog::EventSink& events, const NetworkOptions& network) {
+            platform::ServiceNotify& notify, const SyncLog::EventSink& events,
+            const NetworkOptions& network) {
     SyncLog log(out, errors, command.m_verbosity, events);
     const bool following = command.m_everyMicroseconds > 0;
     ClockCheck check(readClockSync, command.m_requireSynced, following, log);
-    platform::ServiceNotify notify;
     StatusReporter reporter(command, log, notify);
     platform::DeadlineTimer timer;
-    SequenceRun run(command.m_align, log, interruption, timer, network);
+    SequenceRun run(command.m_align, log, interruption, timer);
+    std::vector<DeviceRecord> devices = RecordsOf(command.m_devices);
 
     reporter.Started();
     int status = kExitSent;
     if (following) {
-        status = KeepInSync(run, check, reporter, command.m_devices, command.m_everyMicroseconds,
+        status = KeepInSync(run, check, reporter, devices, network, command.m_everyMicroseconds,
                             log, interruption)
                      .Run();
     } else if (!check.BeforeSequence()) {
-        reporter.Refused(command.m_devices, check.LastState());
+        reporter.Refused(AllOf(devices), check.LastState());
         status = kExitClockNotSynced;
     } else {
-        const SequenceResult result = run.Once(command.m_devices);
-        reporter.SequenceDone(command.m_devices, result, {RunReason::Kind::Start, ""},
-                              check.LastState());
-        for (const PortResult& port : result.ports) {
-            for (const std::string& error : port.errors) {
+        const DeviceRecords all = AllOf(devices);
+        SequenceEnd end = OpenDevices(all, network, log, interruption);
+        if (end == SequenceEnd::Completed) {
+            end = run.Send(all, "");
+        }
+        reporter.SequenceDone(all, end, {RunReason::Kind::Start, ""}, check.LastState());
+        for (const DeviceRecord& device : devices) {
+            for (const std::string& error : device.errors) {
                 log.Error(error);
             }
-            status = std::max(status, ExitStatusOf(port.outcome));
+            status = std::max(status, ExitStatusOf(device.outcome));
         }
-        if (result.interrupted) {
+        if (end == SequenceEnd::Interrupted) {
             status = kExitInterrupted;
         }
     }

@@ -53,11 +53,11 @@ void FrameWriters::WriteShare(const TimeFrame& frame, std::vector<FrameTarget>& 
                               std::size_t first, std::size_t end) {
     // Every device of the share gets the frame before any is waited for.
     for (std::size_t i = first; i < end; ++i) {
-        targets[i].written = targets[i].link->StartFrame(frame, targets[i].error);
+        targets[i].written = targets[i].device->link->StartFrame(frame, targets[i].error);
     }
     for (std::size_t i = first; i < end; ++i) {
         if (targets[i].written) {
-            targets[i].written = targets[i].link->FinishFrame(targets[i].error);
+            targets[i].written = targets[i].device->link->FinishFrame(targets[i].error);
         }
     }
 }

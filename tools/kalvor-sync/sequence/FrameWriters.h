@@ -2,7 +2,7 @@
 
 #include "platform/DeadlineTimer.h"
 #include "platform/Interruption.h"
-#include "tools/kalvor-sync/devices/DeviceLink.h"
+#include "tools/kalvor-sync/devices/DeviceRecord.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -14,9 +14,10 @@
 
 namespace kalvor_sync {
 
-// One device's part in a frame's writing.
+// One device's part in a frame's writing: the writers use its record's link and say here how it
+// went; the record itself is the caller's to change, once Write() has returned.
 struct FrameTarget {
-    DeviceLink* link = nullptr;
+    DeviceRecord* device = nullptr;
     bool written = false;
     std::string error; // when not written
 };

@@ -5,6 +5,7 @@
 #include "timeset/SequencePlan.h"
 #include "tools/common/InstantText.h"
 #include "tools/common/PortErrorWords.h"
+#include "tools/kalvor-sync/links/DeviceOpening.h"
 
 #include <algorithm>
 #include <chrono>
@@ -27,63 +28,53 @@ struct Step {
 
 } // namespace
 
-SequenceResult SequenceRun::Once(const std::vector<SyncDevice>& devices,
-                                 const std::string& reason) {
-    DeviceOpening opening(m_network);
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        opening.Add(i, devices[i]);
+SequenceEnd OpenDevices(const DeviceRecords& devices, const NetworkOptions& network, SyncLog& log,
+                        const platform::Interruption& interruption) {
+    DeviceOpening opening(network);
+    for (DeviceRecord* device : devices) {
+        device->BeginSequence();
+        opening.Add(*device);
     }
-    std::vector<OpenedDevice> opened(devices.size());
     for (;;) {
-        for (auto& [key, device] : opening.TakeEnded()) {
-            opened[key] = std::move(device);
+        for (EndedOpening& ended : opening.TakeEnded()) {
+            if (!ended.failure.empty()) {
+                ended.record->Fail(PortOutcome::NotOpened, std::move(ended.failure));
+            }
         }
         if (!opening.Pending()) {
-            return Send(std::move(opened), devices, reason);
+            return SequenceEnd::Completed;
         }
-        if (m_interruption.Requested()) {
-            m_log.Error("interrupted by " +
-                        std::string(platform::StopCauseWords(m_interruption.Cause())) +
-                        " before the devices were reached");
-            SequenceResult result;
-            result.interrupted = true;
-            result.ports.assign(devices.size(), PortResult{PortOutcome::NotOpened, {}});
-            return result;
+        if (interruption.Requested()) {
+            log.Error("interrupted by " +
+                      std::string(platform::StopCauseWords(interruption.Cause())) +
+                      " before the devices were reached");
+            for (DeviceRecord* device : devices) {
+                device->link.reset();
+                device->outcome = PortOutcome::NotOpened;
+            }
+            return SequenceEnd::Interrupted;
         }
-        opening.Advance(kOpeningStepMs, m_interruption);
+        opening.Advance(kOpeningStepMs, interruption);
     }
 }
 
-SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
-                                 const std::vector<SyncDevice>& devices,
-                                 const std::string& reason) {
+SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& reason) {
     // Fine timers for this sequence only, not for the wait between runs.
     const platform::FineTimerResolution fineTimers;
 
-    SequenceResult result;
-    result.ports.resize(devices.size());
-    std::vector<std::unique_ptr<DeviceLink>> links(devices.size());
-    const auto fail = [&](std::size_t i, PortOutcome outcome, const std::string& error) {
-        if (result.ports[i].outcome == PortOutcome::Sent) {
-            result.ports[i].outcome = outcome;
-        }
-        result.ports[i].errors.push_back(error);
-        links[i].reset();
-    };
-    std::int64_t earliestLatency = 0;
-    bool anyOpen = false;
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        if (!opened[i].link) {
-            fail(i, PortOutcome::NotOpened, opened[i].failure);
-            continue;
-        }
-        links[i] = std::move(opened[i].link);
-        earliestLatency = anyOpen ? std::max(earliestLatency, devices[i].latencyMicroseconds)
-                                  : devices[i].latencyMicroseconds;
-        anyOpen = true;
+    const auto open = [](const DeviceRecord* device) { return device->link != nullptr; };
+    const auto anyOpen = [&] { return std::any_of(devices.begin(), devices.end(), open); };
+    if (!anyOpen()) {
+        return SequenceEnd::Completed;
     }
-    if (!anyOpen) {
-        return result;
+    std::int64_t earliestLatency = 0;
+    bool first = true;
+    for (const DeviceRecord* device : devices) {
+        if (open(device)) {
+            const std::int64_t latency = device->device.latencyMicroseconds;
+            earliestLatency = first ? latency : std::max(earliestLatency, latency);
+            first = false;
+        }
     }
 
     // One plan per latency. Aligned, they all set their devices at the same top of a second,
@@ -92,9 +83,9 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
     const std::int64_t now = platform::SystemClockMicroseconds();
     const std::int64_t alignedAt = ChooseDeviceSetInstant(now, true, earliestLatency);
     std::map<std::int64_t, SequencePlan> plans;
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        const std::int64_t latency = devices[i].latencyMicroseconds;
-        if (links[i] && !plans.contains(latency)) {
+    for (const DeviceRecord* device : devices) {
+        const std::int64_t latency = device->device.latencyMicroseconds;
+        if (open(device) && !plans.contains(latency)) {
             const std::int64_t setAt =
                 m_align ? alignedAt : ChooseDeviceSetInstant(now, false, latency);
             plans.emplace(latency, PlanSequence(setAt, latency, &ComputerLocalTime));
@@ -109,22 +100,17 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
     std::stable_sort(steps.begin(), steps.end(),
                      [](const Step& a, const Step& b) { return a.at < b.at; });
 
-    std::size_t open = 0;
-    for (const auto& link : links) {
-        open += link ? 1 : 0;
-    }
-    FrameWriters writers(open, m_timer, m_interruption);
+    FrameWriters writers(
+        static_cast<std::size_t>(std::count_if(devices.begin(), devices.end(), open)), m_timer,
+        m_interruption);
     std::vector<FrameTarget> targets;
-    std::vector<std::size_t> targetDevices;
     for (std::size_t s = 0; s < steps.size(); ++s) {
         const Step& step = steps[s];
         const TimeFrame& frame = plans.at(step.latency).m_frames[step.index];
         targets.clear();
-        targetDevices.clear();
-        for (std::size_t i = 0; i < links.size(); ++i) {
-            if (links[i] && devices[i].latencyMicroseconds == step.latency) {
-                targets.push_back({links[i].get(), false, {}});
-                targetDevices.push_back(i);
+        for (DeviceRecord* device : devices) {
+            if (open(device) && device->device.latencyMicroseconds == step.latency) {
+                targets.push_back({device, false, {}});
             }
         }
         // Every device gets the frame at its instant, started on all before any is waited for.
@@ -137,37 +123,38 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
                         std::to_string(step.index) + " of " + std::to_string(kFramesPerSequence) +
                         " frames" +
                         (step.index > 0 ? ": the devices may hold part of the new time" : ""));
-            result.interrupted = true;
-            return result;
+            for (DeviceRecord* device : devices) {
+                device->link.reset();
+            }
+            return SequenceEnd::Interrupted;
         case platform::DeadlineWait::Failed: {
             const std::string why = kalvor_tools::LastSystemReason();
-            for (std::size_t i = 0; i < links.size(); ++i) {
-                if (links[i]) {
-                    fail(i, PortOutcome::SendFailed,
-                         "cannot wait for the instant of the next frame: " + why);
+            for (DeviceRecord* device : devices) {
+                if (open(device)) {
+                    device->Fail(PortOutcome::SendFailed,
+                                 "cannot wait for the instant of the next frame: " + why);
                 }
             }
-            return result;
+            return SequenceEnd::Completed;
         }
         }
         std::size_t written = 0;
-        for (std::size_t k = 0; k < targets.size(); ++k) {
-            if (targets[k].written) {
+        for (const FrameTarget& target : targets) {
+            if (target.written) {
                 ++written;
             } else {
-                fail(targetDevices[k], PortOutcome::SendFailed, targets[k].error);
+                target.device->Fail(PortOutcome::SendFailed, target.error);
             }
         }
         m_log.Frame(ComputerLocalTime(platform::SystemClockMicroseconds()), step.index, frame,
                     written, writers.LastWriteMicroseconds());
-        if (std::none_of(links.begin(), links.end(),
-                         [](const auto& link) { return link != nullptr; })) {
-            return result; // every device failed: no instant is left to wait for
+        if (!anyOpen()) {
+            return SequenceEnd::Completed; // every device failed: no instant is left to wait for
         }
         if (s + 1 < steps.size()) {
-            for (const auto& link : links) {
-                if (link) {
-                    link->Tend();
+            for (const DeviceRecord* device : devices) {
+                if (open(device)) {
+                    device->link->Tend();
                 }
             }
         }
@@ -175,17 +162,17 @@ SequenceResult SequenceRun::Send(std::vector<OpenedDevice> opened,
     // The last frame leaves its line within its 4.17 ms; the pause makes sure of it before the
     // ports close and the connections end, whatever a device server does with a closing client.
     std::this_thread::sleep_for(std::chrono::microseconds(kFramePeriodMicroseconds));
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        if (!links[i]) {
+    for (DeviceRecord* device : devices) {
+        if (!open(device)) {
             continue;
         }
-        const LocalInstant& instant = plans.at(devices[i].latencyMicroseconds).m_instant;
-        m_log.DeviceSet("set " + devices[i].Label() + " to " + kalvor_tools::FormatSecond(instant) +
+        const LocalInstant& instant = plans.at(device->device.latencyMicroseconds).m_instant;
+        m_log.DeviceSet("set " + device->Label() + " to " + kalvor_tools::FormatSecond(instant) +
                         " " + kalvor_tools::WeekdayName(instant.m_weekday) +
                         (reason.empty() ? "" : " (" + reason + ")"));
-        links[i].reset();
+        device->link.reset();
     }
-    return result;
+    return SequenceEnd::Completed;
 }
 
 } // namespace kalvor_sync

@@ -3,6 +3,7 @@
 #include "platform/ClockSync.h"
 #include "platform/Interruption.h"
 #include "platform/ServiceNotify.h"
+#include "tools/kalvor-sync/command/ExitStatus.h"
 #include "tools/kalvor-sync/program/SyncProgram.h"
 #include "tools/kalvor-sync/status/StatusReporter.h"
 
@@ -131,16 +132,19 @@ int RunSyncService(const SyncCommand& command, std::ostream& errors) {
     std::ostream nowhere(nullptr);
     const platform::ServiceRun run =
         platform::RunAsService(kServiceName, [&](platform::ServiceEventLog& events) {
-            // Running as soon as a stop can be heard, before the first sequence: the service
-            // manager may take no questions (the clock check asks it of the time service) while
-            // it waits for a service to start.
+            // The process's one notifier. The service reports running as soon as a stop can be
+            // heard, before the first sequence (systemd hears "ready" only after it, where units
+            // ordered after this one want the devices set): the Service Control Manager takes no
+            // questions while it waits for a service to start, and the clock check asks it of
+            // the time service.
             const platform::Interruption interruption;
-            platform::ServiceNotify().Ready();
+            platform::ServiceNotify notify;
+            notify.Ready();
             events.Report(platform::ServiceEventKind::Information, kEventServiceStarted,
                           service.m_statusFile);
             const int status =
                 RunSync(service, nowhere, nowhere, &platform::ReadClockSyncState, interruption,
-                        [&events](SyncLog::Event event, const std::string& line) {
+                        notify, [&events](SyncLog::Event event, const std::string& line) {
                             events.Report(KindOf(event), IdOf(event), line);
                         });
             events.Report(platform::ServiceEventKind::Information, kEventServiceStopped,

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ServiceControl.h"
-#include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/command/SyncCommand.h"
 
 #include <functional>
 #include <ostream>

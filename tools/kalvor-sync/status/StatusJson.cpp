@@ -1,7 +1,7 @@
 #include "StatusJson.h"
 
+#include "ClockStateWords.h"
 #include "platform/TextEncoding.h"
-#include "tools/kalvor-sync/follow/ClockCheck.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,10 +1,10 @@
 #include "StatusReporter.h"
 
+#include "ClockStateWords.h"
 #include "StatusJson.h"
 #include "StatusMetrics.h"
 #include "platform/FileReplace.h"
 #include "platform/SystemClock.h"
-#include "tools/kalvor-sync/follow/ClockCheck.h"
 
 #include <fstream>
 #include <sstream>
@@ -29,8 +29,8 @@ StatusTime Now() {
     return StatusTimeAt(platform::SystemClockMicroseconds());
 }
 
-DeviceOutcome OutcomeOf(const PortResult& port, bool interrupted) {
-    switch (port.outcome) {
+DeviceOutcome OutcomeOf(const DeviceRecord& device, bool interrupted) {
+    switch (device.outcome) {
     case PortOutcome::Sent:
         return interrupted ? DeviceOutcome::Interrupted : DeviceOutcome::Set;
     case PortOutcome::NotOpened:
@@ -87,18 +87,19 @@ void StatusReporter::Started() {
     Publish();
 }
 
-void StatusReporter::SequenceDone(const std::vector<SyncDevice>& devices,
-                                  const SequenceResult& result, const RunReason& reason,
-                                  const platform::ClockSyncState& clock) {
+void StatusReporter::SequenceDone(const DeviceRecords& devices, SequenceEnd end,
+                                  const RunReason& reason, const platform::ClockSyncState& clock) {
     const StatusTime at = Now();
     m_status.clock = clock;
     m_status.state = RunState::Running;
     int set = 0;
-    std::vector<std::string> failures;
-    for (std::size_t i = 0; i < devices.size() && i < result.ports.size(); ++i) {
-        const DeviceOutcome outcome = OutcomeOf(result.ports[i], result.interrupted);
-        const std::string error = Joined(result.ports[i].errors);
-        RecordAttempt(m_status, devices[i].Label(), outcome, error, reason, at);
+    std::vector<std::string> names, failures;
+    const bool interrupted = end == SequenceEnd::Interrupted;
+    for (const DeviceRecord* device : devices) {
+        const DeviceOutcome outcome = OutcomeOf(*device, interrupted);
+        const std::string error = Joined(device->errors);
+        RecordAttempt(m_status, device->Label(), outcome, error, reason, at);
+        names.push_back(device->Label());
         if (outcome == DeviceOutcome::Set) {
             ++set;
         } else if (!error.empty()) {
@@ -106,10 +107,10 @@ void StatusReporter::SequenceDone(const std::vector<SyncDevice>& devices,
         }
     }
     std::string line = "last sequence " + Second(at) + " (" + ReasonName(reason.kind) + "): ";
-    if (result.interrupted) {
+    if (interrupted) {
         line += "interrupted";
     } else if (set == static_cast<int>(devices.size())) {
-        line += "set " + Joined(NamesOf(devices));
+        line += "set " + Joined(names);
     } else {
         line += "set " + std::to_string(set) + " of " + std::to_string(devices.size()) +
                 (devices.size() == 1 ? " device" : " devices");
@@ -122,13 +123,12 @@ void StatusReporter::SequenceDone(const std::vector<SyncDevice>& devices,
     Ready();
 }
 
-void StatusReporter::Refused(const std::vector<SyncDevice>& devices,
-                             const platform::ClockSyncState& clock) {
+void StatusReporter::Refused(const DeviceRecords& devices, const platform::ClockSyncState& clock) {
     const StatusTime at = Now();
     m_status.clock = clock;
     const std::string why = "not set (--require-synced): " + ClockStateSentence(clock);
-    for (const SyncDevice& device : devices) {
-        RecordAttempt(m_status, device.Label(), DeviceOutcome::Refused, why, {}, at);
+    for (const DeviceRecord* device : devices) {
+        RecordAttempt(m_status, device->Label(), DeviceOutcome::Refused, why, {}, at);
     }
     m_statusLine = why;
     Publish();
@@ -179,6 +179,9 @@ void StatusReporter::Stopped(int exitStatus, platform::StopCause cause) {
     Publish();
 }
 
+// Ready once the first sequence is over (or it waits for the clock): a unit ordered after
+// kalvor-sync's, and `systemctl start`, then find the devices set. A Windows service told its
+// manager earlier (ServiceCommand.cpp), and hearing it again changes nothing there.
 void StatusReporter::Ready() {
     if (!m_ready) {
         m_ready = true;

@@ -3,7 +3,7 @@
 #include "SyncStatus.h"
 #include "platform/Interruption.h"
 #include "platform/ServiceNotify.h"
-#include "tools/kalvor-sync/command/CommandLine.h"
+#include "tools/kalvor-sync/command/SyncCommand.h"
 #include "tools/kalvor-sync/log/SyncLog.h"
 #include "tools/kalvor-sync/sequence/SequenceRun.h"
 
@@ -30,12 +30,13 @@ public:
     // the status file it finds.
     void Started();
 
-    // A sequence on `devices` ended with `result`; it ran for `reason`, the clock being as `clock`.
-    void SequenceDone(const std::vector<SyncDevice>& devices, const SequenceResult& result,
-                      const RunReason& reason, const platform::ClockSyncState& clock);
+    // A sequence on `devices` ended as `end` (their records tell how it went on each); it ran for
+    // `reason`, the clock being as `clock`.
+    void SequenceDone(const DeviceRecords& devices, SequenceEnd end, const RunReason& reason,
+                      const platform::ClockSyncState& clock);
 
     // --require-synced refused a single run's sequence (exit 4): a failure of every device.
-    void Refused(const std::vector<SyncDevice>& devices, const platform::ClockSyncState& clock);
+    void Refused(const DeviceRecords& devices, const platform::ClockSyncState& clock);
 
     // --require-synced with --every holds the devices back until the clock is synchronised.
     void WaitingForClock(const platform::ClockSyncState& clock);

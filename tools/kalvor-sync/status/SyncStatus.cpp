@@ -2,7 +2,7 @@
 
 #include "platform/SystemClock.h"
 #include "tools/common/InstantText.h"
-#include "tools/kalvor-sync/follow/ClockChange.h"
+#include "tools/common/zones/ZoneOffset.h"
 
 #include <chrono>
 #include <cmath>
@@ -21,8 +21,8 @@ StatusTime StatusTimeAt(std::int64_t utcMicroseconds) {
     // :59:59.
     const auto offsetMinutes =
         static_cast<int>(std::lround(static_cast<double>(localSeconds - utcSeconds) / 60));
-    return {utcMicroseconds,
-            kalvor_tools::FormatInstant(local, 'T') + UtcOffsetText(offsetMinutes * 60)};
+    return {utcMicroseconds, kalvor_tools::FormatInstant(local, 'T') +
+                                 kalvor_zones::FormatUtcOffset(offsetMinutes * 60)};
 }
 
 const char* OutcomeName(DeviceOutcome outcome) {
