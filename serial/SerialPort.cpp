@@ -1,6 +1,7 @@
 #include "serial/SerialPort.h"
 
 #include "platform/ErrorBox.h"
+#include "platform/LineSetUp.h"
 #include "serial/PortReport.h"
 
 using platform::PortOperation;
@@ -82,28 +83,13 @@ bool CSerialPort::Open(platform::WindowHandle owner, const platform::PortName& p
 }
 
 // Time-outs, event mask and line settings, in this order; the first that fails is reported and
-// ends the configuration, and the port keeps what was applied before it.
+// ends the configuration, and the port stays open with what was applied before it (the tools
+// close a line that fails instead).
 void CSerialPort::ConfigurePort() {
     m_timeouts = {kAllTimeoutsMs, kAllTimeoutsMs, kAllTimeoutsMs, kAllTimeoutsMs, kAllTimeoutsMs};
-    if (!m_portHandle.SetTimeouts(m_timeouts)) {
-        ReportPortError(PortOperation::SetTimeouts);
-        return;
-    }
-    if (!m_portHandle.SetEventMask(m_eventMask)) {
-        ReportPortError(PortOperation::SetEventMask);
-        return;
-    }
-    if (!m_portHandle.GetLineSettings(m_lineSettings)) {
-        ReportPortError(PortOperation::GetLineSettings);
-        return;
-    }
-    m_lineSettings.EnableRts();
-    if (!platform::BuildLineSettings(kLineFormat, m_lineSettings)) {
-        ReportPortError(PortOperation::BuildLineSettings);
-        return;
-    }
-    if (!m_portHandle.SetLineSettings(m_lineSettings)) {
-        ReportPortError(PortOperation::SetLineSettings);
+    if (const auto failed = platform::SetUpClockLine(
+            m_portHandle, {m_timeouts, m_eventMask, kLineFormat}, m_lineSettings)) {
+        ReportPortError(*failed);
     }
 }
 

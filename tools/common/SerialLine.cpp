@@ -1,5 +1,6 @@
 #include "SerialLine.h"
 
+#include "platform/LineSetUp.h"
 #include "timeset/Protocol.h"
 
 namespace kalvor_tools {
@@ -17,19 +18,9 @@ std::optional<platform::PortError> OpenClockLine(platform::CommPort& line,
     if (!line.Open(port.device)) {
         return fail(PortOperation::Open);
     }
-    if (!line.SetTimeouts(timeouts)) {
-        return fail(PortOperation::SetTimeouts);
-    }
     platform::LineSettings settings;
-    if (!line.GetLineSettings(settings)) {
-        return fail(PortOperation::GetLineSettings);
-    }
-    settings.EnableRts();
-    if (!platform::BuildLineSettings(kTimeSetLine, settings)) {
-        return fail(PortOperation::BuildLineSettings);
-    }
-    if (!line.SetLineSettings(settings)) {
-        return fail(PortOperation::SetLineSettings);
+    if (const auto failed = platform::SetUpClockLine(line, {timeouts, 0, kTimeSetLine}, settings)) {
+        return fail(*failed);
     }
     line.Purge(platform::kPurgeAll);
     return std::nullopt;
