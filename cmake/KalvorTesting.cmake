@@ -35,7 +35,7 @@ endif()
 
 # kalvor_wine_test_properties(<test>...)
 # What every test that runs Windows programs under Wine shares: the build tree's prefix, made by
-# the first test and checked by the last (tests/wine), one test at a time, and the runner's skip.
+# the first test and checked by the last (tests/harness), one test at a time, and the runner's skip.
 function(kalvor_wine_test_properties)
     set_tests_properties(${ARGN} PROPERTIES RESOURCE_LOCK wineprefix FIXTURES_REQUIRED wine_prefix
         LABELS wine SKIP_RETURN_CODE ${KALVOR_WINE_SKIPPED})

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/driver/MessageBoxes.h"
+#include "tests/window/driver/MessageBoxes.h"
 
 #include <atomic>
 #include <mutex>

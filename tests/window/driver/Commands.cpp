@@ -1,7 +1,7 @@
-#include "tests/driver/Commands.h"
+#include "tests/window/driver/Commands.h"
 
 #include "res/resource.h"
-#include "tests/driver/Screen.h"
+#include "tests/window/driver/Screen.h"
 
 namespace driver {
 

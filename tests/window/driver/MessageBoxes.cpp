@@ -1,7 +1,7 @@
-#include "tests/driver/MessageBoxes.h"
+#include "tests/window/driver/MessageBoxes.h"
 
-#include "tests/driver/Screen.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Screen.h"
+#include "tests/window/driver/Windows.h"
 
 #include <cstdlib>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "tests/driver/Process.h"
+#include "tests/window/driver/Process.h"
 
 namespace driver {
 

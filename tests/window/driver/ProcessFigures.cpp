@@ -1,4 +1,4 @@
-#include "tests/driver/ProcessFigures.h"
+#include "tests/window/driver/ProcessFigures.h"
 
 #include "platform/win32/UniqueHandle.h"
 

@@ -1,4 +1,4 @@
-#include "tests/driver/Screen.h"
+#include "tests/window/driver/Screen.h"
 
 #include <array>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Windows.h"
 
 namespace driver {
 namespace {

@@ -18,10 +18,10 @@
 //
 // Without --pid, any process's window counts. Exits 0 on success, 1 if the window or box did not
 // come in time, 2 on a usage error.
-#include "tests/driver/Commands.h"
-#include "tests/driver/MessageBoxes.h"
-#include "tests/driver/ProcessFigures.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Commands.h"
+#include "tests/window/driver/MessageBoxes.h"
+#include "tests/window/driver/ProcessFigures.h"
+#include "tests/window/driver/Windows.h"
 
 #include <cstdio>
 #include <cstdlib>

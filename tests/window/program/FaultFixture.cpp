@@ -1,7 +1,7 @@
 #include "FaultFixture.h"
 
 #include "res/resource.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Windows.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,7 +2,7 @@
 
 #include "DeviceOnLine.h"
 #include "ProgramFixture.h"
-#include "tests/driver/ProcessFigures.h"
+#include "tests/window/driver/ProcessFigures.h"
 
 #include <memory>
 #include <string>

@@ -1,8 +1,8 @@
 #include "ProgramFixture.h"
 
 #include "res/resource.h"
-#include "tests/driver/Commands.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Commands.h"
+#include "tests/window/driver/Windows.h"
 
 #include <cstdio>
 #include <filesystem>

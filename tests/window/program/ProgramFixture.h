@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tests/driver/MessageBoxes.h"
-#include "tests/driver/Process.h"
+#include "tests/window/driver/MessageBoxes.h"
+#include "tests/window/driver/Process.h"
 
 #include <gtest/gtest.h>
 #include <memory>

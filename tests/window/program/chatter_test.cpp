@@ -5,7 +5,7 @@
 #include "DeviceOnLine.h"
 #include "FaultFixture.h"
 #include "ThreadStarts.h"
-#include "tests/driver/Commands.h"
+#include "tests/window/driver/Commands.h"
 
 #include <memory>
 #include <random>

@@ -5,8 +5,8 @@
 #include "DeviceOnLine.h"
 #include "FaultFixture.h"
 #include "LineSwitch.h"
-#include "tests/driver/Commands.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Commands.h"
+#include "tests/window/driver/Windows.h"
 
 namespace {
 

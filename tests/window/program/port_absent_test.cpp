@@ -1,8 +1,8 @@
 // The program on a machine without COM1. Compiled with the execution character set CP936, as the
 // program's texts are.
 #include "ProgramFixture.h"
-#include "tests/driver/Commands.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Commands.h"
+#include "tests/window/driver/Windows.h"
 
 TEST_F(ProgramTest, WithoutCom1TheOpenFailedTipComesOnceBeforeTheWindow) {
     const HWND window = Start(ShippedChineseSettings());

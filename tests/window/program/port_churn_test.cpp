@@ -6,8 +6,8 @@
 #include "DeviceOnLine.h"
 #include "FaultFixture.h"
 #include "res/resource.h"
-#include "tests/driver/Commands.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Commands.h"
+#include "tests/window/driver/Windows.h"
 
 #include <map>
 #include <random>
@@ -17,7 +17,7 @@ namespace {
 constexpr std::size_t kFramesPerSequence = 7;
 const std::vector<int> kAllFields{1, 2, 3, 4, 5, 6, 7};
 
-// What the runner made of each of the ten ports (tests/e2e/CMakeLists.txt).
+// What the runner made of each of the ten ports (tests/window/program/CMakeLists.txt).
 enum class PortKind { Line, Absent, Failing };
 PortKind KindOf(int portNumber) {
     switch (portNumber) {

@@ -3,8 +3,8 @@
 // fails. Compiled with the execution character set CP936, as the program's texts are.
 #include "DeviceOnLine.h"
 #include "ProgramFixture.h"
-#include "tests/driver/Commands.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Commands.h"
+#include "tests/window/driver/Windows.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "DeviceOnLine.h"
 #include "ProgramFixture.h"
 #include "res/resource.h"
-#include "tests/driver/Commands.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Commands.h"
+#include "tests/window/driver/Windows.h"
 
 namespace {
 

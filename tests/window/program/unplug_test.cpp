@@ -6,8 +6,8 @@
 #include "FaultFixture.h"
 #include "LineSwitch.h"
 #include "res/resource.h"
-#include "tests/driver/Commands.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Commands.h"
+#include "tests/window/driver/Windows.h"
 
 #include <memory>
 #include <set>

@@ -2,8 +2,8 @@
 // This file is compiled with the execution character set CP936, as the program's texts are.
 #include "ProgramFixture.h"
 #include "res/resource.h"
-#include "tests/driver/Commands.h"
-#include "tests/driver/Windows.h"
+#include "tests/window/driver/Commands.h"
+#include "tests/window/driver/Windows.h"
 
 namespace {
 
