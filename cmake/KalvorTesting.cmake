@@ -1,7 +1,7 @@
 # GoogleTest and the way every test binary of the tree is registered with CTest.
 #
 # Natively the tests run as they are; in the Windows builds they run under Wine, in a prefix of
-# the build tree's own (scripts/wine-run): the x86_64 build under wine64, the i686 release under
+# the build tree's own (scripts/lib/wine-run): the x86_64 build under wine64, the i686 release under
 # the 32-bit Wine. Where this machine runs no 32-bit code, the runner says so and CTest counts the
 # i686 build's Wine tests as skipped.
 
@@ -23,11 +23,11 @@ elseif(WIN32)
         message(FATAL_ERROR "No Wine runs Windows programs for ${CMAKE_SYSTEM_PROCESSOR}")
     endif()
     set(KALVOR_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-    # Every Wine run of this tree: scripts/wine-run options, then the program and its arguments.
-    set(KALVOR_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run
+    # Every Wine run of this tree: scripts/lib/wine-run options, then the program and its arguments.
+    set(KALVOR_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/lib/wine-run
         --arch ${KALVOR_WINE_ARCH} --prefix ${KALVOR_WINE_PREFIX})
     set(CMAKE_CROSSCOMPILING_EMULATOR ${KALVOR_WINE_RUN})
-    # The exit code with which scripts/wine-run skips a build this machine cannot run.
+    # The exit code with which scripts/lib/wine-run skips a build this machine cannot run.
     set(KALVOR_WINE_SKIPPED 77)
 else()
     message(FATAL_ERROR "This tree builds natively or for Windows only")
@@ -47,7 +47,7 @@ endfunction()
 #
 # Builds one GoogleTest binary and registers it as "<unit|wine>.<name>". Wine tests share the
 # build tree's prefix, so they run one at a time.
-# WINE_ARGS go to scripts/wine-run (a display, pseudo-terminal pairs mapped as COM ports): the
+# WINE_ARGS go to scripts/lib/wine-run (a display, pseudo-terminal pairs mapped as COM ports): the
 # binary's own emulator is the tree's Wine run with them.
 # WRAPPER runs the binary (under Wine, the Wine run of it) as the last arguments of a command of
 # the test's own, such as a fixture that starts servers for it first.

@@ -2,7 +2,7 @@
 # check_no_wine_left.sh PREFIX
 #
 # Fails if any process still runs with WINEPREFIX=PREFIX: every Wine test must stop its prefix's
-# wineserver and programs when it ends, and scripts/wine-run the socat lines and displays it
+# wineserver and programs when it ends, and scripts/lib/wine-run the socat lines and displays it
 # started with that environment.
 set -euo pipefail
 prefix=$(realpath -m "$1")

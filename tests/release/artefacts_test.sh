@@ -16,12 +16,12 @@
 #     at most 2.0; lintian finds no error, and no hardening tag even with -I;
 #   - the tarball holds the same tree, and its programs run.
 # Prints PASS, FAIL or SKIP (with the reason) per check and a count; exits 1 if a check failed.
-# Runs inside scripts/sandbox: no real serial device exists there. Screenshots and logs go to
+# Runs inside scripts/lib/sandbox: no real serial device exists there. Screenshots and logs go to
 # build/artefacts/.
 set -uo pipefail
 root=$(realpath "$(dirname "$(realpath "$0")")/../..")
 if [[ "${KALVOR_SANDBOX:-}" != 1 ]]; then
-    exec "$root/scripts/sandbox" "$0" "$@"
+    exec "$root/scripts/lib/sandbox" "$0" "$@"
 fi
 dist=$(realpath "${1:-$root/dist}")
 version=$(sed -n 's/^project(Kalvor VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
@@ -30,8 +30,8 @@ zip_x64=kalvor-$version-windows-x64.zip
 deb=kalvor-sync_${version}_amd64.deb
 tarball=kalvor-$version-linux-x86_64.tar.gz
 
-# shellcheck source=../../scripts/wine-env
-source "$root/scripts/wine-env"
+# shellcheck source=../../scripts/lib/wine-env
+source "$root/scripts/lib/wine-env"
 
 work=$(mktemp -d /tmp/kalvor-artefacts.XXXXXX)
 logs=$root/build/artefacts

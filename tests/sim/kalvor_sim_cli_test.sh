@@ -39,8 +39,8 @@ check "a port that is not there" 1 $? "$output" '^kalvor-sim: /no/such/tty: cann
 
 # A real line: the simulator on one end of a pseudo-terminal pair, the example written to the other.
 ptys=$(mktemp -d)
-# shellcheck source=../../scripts/pty-pair
-source "$(dirname "$0")/../../scripts/pty-pair"
+# shellcheck source=../../scripts/lib/pty-pair
+source "$(dirname "$0")/../../scripts/lib/pty-pair"
 kalvor_pty_pair "$ptys/device" "$ptys/computer"
 socat=$kalvor_pty_pid
 trap 'rm -f "$capture"; kill $socat 2>/dev/null; rm -rf "$ptys"' EXIT

@@ -18,8 +18,8 @@ frames=("F6 01 16 F2" "F6 02 04 03" "F6 03 12 F4" "F6 04 02 03" "F6 05 09 FB" "F
 escaped() { sed 's/ //g; s/../\\x&/g' <<<"$1"; }
 
 ptys=$(mktemp -d /tmp/kalvor-sim-noise.XXXXXX)
-# shellcheck source=../../scripts/pty-pair
-source "$(dirname "$0")/../../scripts/pty-pair"
+# shellcheck source=../../scripts/lib/pty-pair
+source "$(dirname "$0")/../../scripts/lib/pty-pair"
 kalvor_pty_pair "$ptys/device" "$ptys/computer"
 socat=$kalvor_pty_pid
 sim_pid=

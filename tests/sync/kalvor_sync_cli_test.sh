@@ -9,7 +9,7 @@
 # Natively the two ends of the pair are given to the programs as device paths. Under Wine both
 # programs run in the prefix, the pair's ends mapped as COM1 (the computer) and COM21 (the
 # device) to the links socat makes, so that a pair started again on the same links is the same
-# port again; it runs inside scripts/sandbox, where no real serial device exists.
+# port again; it runs inside scripts/lib/sandbox, where no real serial device exists.
 set -uo pipefail
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=sync_test_helpers.sh

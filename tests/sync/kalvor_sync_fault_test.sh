@@ -9,7 +9,7 @@
 #
 # The line is a socat pair as in kalvor_sync_cli_test.sh: natively its ends are device paths,
 # under Wine COM1 (the computer) and COM21 (the device), mapped to socat's links so that a pair
-# started again is the same port again. Runs inside scripts/sandbox under Wine.
+# started again is the same port again. Runs inside scripts/lib/sandbox under Wine.
 set -uo pipefail
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=sync_test_helpers.sh

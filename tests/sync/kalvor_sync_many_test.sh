@@ -79,7 +79,7 @@ cat "$work"/sim[0-9]* "$work/net" | tr -d '\r' | grep '"type":"sequence"' >"$wor
 complete=$(count_of "$work/sequences" '"complete":true.*"weekday_matches_date":true')
 seconds=$(sed -E 's/.*"device":"([^.]+)\..*/\1/' "$work/sequences" | sort -u | wc -l)
 read -r _ median _ _ worst < <(sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/' "$work/sequences" |
-    awk '{ print $1 < 0 ? -$1 : $1 }' | "$here/../../scripts/stats")
+    awk '{ print $1 < 0 ? -$1 : $1 }' | "$here/../../scripts/lib/stats")
 echo "49 devices set: median |error| $median ms, worst $worst ms, $seconds distinct seconds"
 if ((complete == 49)) && [[ $(wc -l <"$work/sequences") == 49 ]]; then pass; else
     fail "49 complete, valid sequences, one per device ($complete)" "$work/sequences"

@@ -8,7 +8,7 @@
 # usage: kalvor_sync_network_test.sh native PATH-TO-kalvor-sync PATH-TO-kalvor-sim
 #        kalvor_sync_network_test.sh wine PATH-TO-kalvor-sync.exe PATH-TO-kalvor-sim.exe WINE-PREFIX win64|win32
 #
-# Under Wine both programs run in the prefix (inside scripts/sandbox, as every Wine test does);
+# Under Wine both programs run in the prefix (inside scripts/lib/sandbox, as every Wine test does);
 # the network is this computer's, so loopback reaches the other program. Natively and under Wine
 # the simulator stamps the bytes as a 9600-baud line behind the network would deliver them.
 set -uo pipefail
@@ -66,7 +66,7 @@ finish $net_sim_pid 20 >/dev/null
 mapfile -t errors < <(device_errors "$work/seventy")
 seconds=$(tr -d '\r' <"$work/seventy" | grep '"complete":true' | sed -E 's/.*"device":"([^.]+)\..*/\1/' | sort -u | wc -l)
 read -r _ _ _ _ worst < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 0 ? -$1 : $1 }' |
-    "$here/../../scripts/stats")
+    "$here/../../scripts/lib/stats")
 worst=${worst:-0}
 echo "seventy devices: ${#errors[@]} set, worst |error| $worst ms"
 # Under Wine the simulator too runs there, and stamps seventy lines less promptly.

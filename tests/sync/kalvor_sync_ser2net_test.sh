@@ -10,7 +10,7 @@
 #
 # Under Wine both programs run in the prefix: kalvor-sync.exe reaches ser2net over loopback, and
 # kalvor-sim.exe reads the lines as COM21 and COM22, mapped to the pairs' device ends; all inside
-# scripts/sandbox, where no real serial device exists.
+# scripts/lib/sandbox, where no real serial device exists.
 set -uo pipefail
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=sync_test_helpers.sh
@@ -106,7 +106,7 @@ through() {
         sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/')
     local median
     read -r _ median _ _ _ < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 0 ? -$1 : $1 }' |
-        "$here/../../scripts/stats")
+        "$here/../../scripts/lib/stats")
     echo "through ser2net ($line): errors ${errors[*]} ms"
     if ((${#errors[@]} == 3)) && within "$median" 0 5 && within "${errors[0]}" -100 100 &&
         within "${errors[1]}" -100 100 && within "${errors[2]}" -100 100; then pass; else

@@ -17,7 +17,7 @@ set -uo pipefail
 here=$(dirname "$(realpath "$0")")
 sync_program=$1 sim_program=$2 template=$3 arch=$4
 if [[ "${KALVOR_SANDBOX:-}" != 1 ]]; then
-    exec "$here/../../scripts/sandbox" "$0" "$@"
+    exec "$here/../../scripts/lib/sandbox" "$0" "$@"
 fi
 
 # shellcheck source=sync_test_helpers.sh

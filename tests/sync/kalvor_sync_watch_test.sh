@@ -12,13 +12,13 @@
 # "devices" runs the first two, "clock" the daylight saving and the step. win64|win32
 #
 # Under Wine both programs run in the prefix with COM1-3 and COM21-23 mapped to the pairs' ends,
-# inside scripts/sandbox; for the clock step the prefix's server runs under libfaketime too,
+# inside scripts/lib/sandbox; for the clock step the prefix's server runs under libfaketime too,
 # since it keeps the time of the waits its programs start.
 set -uo pipefail
 here=$(dirname "$(realpath "$0")")
 mode=$1 part=$2 sync_program=$3 sim_program=$4 faketime_library=$5
 if [[ $mode == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
-    exec "$here/../../scripts/sandbox" "$0" "$@"
+    exec "$here/../../scripts/lib/sandbox" "$0" "$@"
 fi
 # shellcheck source=sync_test_helpers.sh
 source "$here/sync_test_helpers.sh"

@@ -3,24 +3,24 @@
 # and reading what the simulated device reported.
 
 # use_wine PREFIX ARCH: the environment of the build tree's Wine prefix for the architecture
-# (scripts/wine-env); where this machine cannot run that Wine, the test ends as skipped.
+# (scripts/lib/wine-env); where this machine cannot run that Wine, the test ends as skipped.
 use_wine() {
-    # shellcheck source=../../scripts/wine-env
-    source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env"
+    # shellcheck source=../../scripts/lib/wine-env
+    source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wine-env"
     kalvor_wine_env "$1" "$2"
     if kalvor_wine_unavailable; then
         exit $KALVOR_WINE_SKIPPED
     fi
 }
 
-# shellcheck source=../../scripts/pty-pair
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/pty-pair"
+# shellcheck source=../../scripts/lib/pty-pair
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/pty-pair"
 
-# wine_in_sandbox ARGS...: a test whose first argument is "wine" runs inside scripts/sandbox,
+# wine_in_sandbox ARGS...: a test whose first argument is "wine" runs inside scripts/lib/sandbox,
 # where no real serial device exists: it is started again there, unless it is there already.
 wine_in_sandbox() {
     if [[ $1 == wine && "${KALVOR_SANDBOX:-}" != 1 ]]; then
-        exec "$(dirname "${BASH_SOURCE[0]}")/../../scripts/sandbox" "$0" "$@"
+        exec "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/sandbox" "$0" "$@"
     fi
 }
 

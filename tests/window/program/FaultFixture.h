@@ -29,7 +29,7 @@ protected:
     static bool Answers(HWND window, DWORD milliseconds);
 };
 
-// A count of the test's own that a long run (scripts/soak) sets through the environment variable
+// A count of the test's own that a long run (scripts/lib/soak) sets through the environment variable
 // `name`; `standard` when it is not set.
 int CountFromEnvironment(const char* name, int standard);
 
@@ -81,7 +81,7 @@ struct PendingWaitCost {
 };
 PendingWaitCost MeasurePendingWaitCost(int port, int seconds);
 
-// Prints what the program held before and after a run, as "figures:" lines (scripts/soak shows
+// Prints what the program held before and after a run, as "figures:" lines (scripts/lib/soak shows
 // them): memory, its peak, handles and threads.
 void PrintFigures(const driver::ProcessFigures& before, const driver::ProcessFigures& after);
 

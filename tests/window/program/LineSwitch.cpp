@@ -7,7 +7,7 @@ namespace {
 
 constexpr DWORD kSwitchTimeoutMs = 10000;
 
-// The runner's switch names its requests (scripts/wine-env, kalvor_start_line_switch): a file
+// The runner's switch names its requests (scripts/lib/wine-env, kalvor_start_line_switch): a file
 // whose name is the variable's value followed by the port's number, taken away once done.
 bool Request(const char* variable, int portNumber) {
     char prefix[MAX_PATH] = {};

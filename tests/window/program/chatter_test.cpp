@@ -50,7 +50,7 @@ WineShare BaselineOver(const std::vector<std::vector<double>>& readings, double 
 } // namespace
 
 TEST_F(FaultTest, DeviceChatterAtFullRateLosesNoFrameAndStopsNoClock) {
-    // 30 s, or as long as scripts/soak asks.
+    // 30 s, or as long as scripts/lib/soak asks.
     const int chatterSeconds = CountFromEnvironment("KALVOR_CHATTER_SECONDS", 30);
     const DWORD chatterMs = 1000 * chatterSeconds;
 

@@ -67,7 +67,7 @@ TEST_F(PortChurnTest, TwoHundredChangesLeaveTheRightPortOpenAndNothingBehind) {
     const HWND window = StartOnCom1();
     ASSERT_NE(window, nullptr);
 
-    // 200 changes, or as many as scripts/soak asks.
+    // 200 changes, or as many as scripts/lib/soak asks.
     const int changeCount = CountFromEnvironment("KALVOR_PORT_CHANGES", 200);
     int changes = 0, failingOpenings = 0, sentOnLines = 0;
     PortKind last = PortKind::Line;
