@@ -5,7 +5,7 @@
 // the queue refused (none, while it is emptied).
 //
 //   idle_monitor [SECONDS]   the monitored span (default 60); the one before it lasts 10 s
-#include "platform/Notifications.h"
+#include "platform/monitor/Notifications.h"
 #include "serial/PortReport.h"
 #include "serial/SerialPort.h"
 #include "tests/serial/support/FarEnd.h"

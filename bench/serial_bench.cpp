@@ -1,7 +1,7 @@
 // Figures of the serial link on a real line (a pseudo-terminal natively, a socat pair under
 // Wine): how long a hand-over takes to reach the far end, how long one opening of an open,
 // monitored port takes, and what the monitor costs while nothing happens. Port 1 is the line.
-#include "platform/Notifications.h"
+#include "platform/monitor/Notifications.h"
 #include "serial/PortReport.h"
 #include "serial/SerialPort.h"
 #include "tests/serial/support/FarEnd.h"

@@ -1,4 +1,4 @@
-#include "platform/Notifications.h"
+#include "platform/monitor/Notifications.h"
 #include "platform/SystemError.h"
 #include "serial/PortNotifications.h"
 #include "serial/SerialPort.h"

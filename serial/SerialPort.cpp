@@ -1,6 +1,6 @@
 #include "serial/SerialPort.h"
 
-#include "platform/ErrorBox.h"
+#include "platform/monitor/ErrorBox.h"
 #include "platform/LineSetUp.h"
 #include "serial/PortReport.h"
 

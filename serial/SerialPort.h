@@ -2,12 +2,12 @@
 
 #include "platform/CommPort.h"
 #include "platform/Event.h"
-#include "platform/Lock.h"
+#include "platform/monitor/Lock.h"
 #include "platform/PortError.h"
 #include "platform/PortName.h"
-#include "platform/WaitList.h"
-#include "platform/WindowHandle.h"
-#include "platform/WorkerThread.h"
+#include "platform/monitor/WaitList.h"
+#include "platform/monitor/WindowHandle.h"
+#include "platform/monitor/WorkerThread.h"
 
 #include <array>
 #include <atomic>

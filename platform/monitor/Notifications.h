@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WindowHandle.h"
+#include "platform/monitor/WindowHandle.h"
 
 #include <cstdint>
 #include <memory>

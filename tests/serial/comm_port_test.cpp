@@ -1,8 +1,8 @@
 // The platform's serial port on its own, as the tools use it, and the monitor's three-way wait.
 #include "platform/CommPort.h"
 #include "platform/Event.h"
-#include "platform/Lock.h"
-#include "platform/WaitList.h"
+#include "platform/monitor/Lock.h"
+#include "platform/monitor/WaitList.h"
 #include "tests/serial/support/FarEnd.h"
 
 #include <cstdint>

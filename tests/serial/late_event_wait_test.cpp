@@ -3,7 +3,7 @@
 // under way. A real line gives those answers only now and then, so the Windows backend's seam
 // gives them on demand here. The monitor must take such a wait as ended, wait again and read on:
 // every byte the device sends is still offered to the owner, in order, and nothing is reported.
-#include "platform/Notifications.h"
+#include "platform/monitor/Notifications.h"
 #include "platform/win32/EventWaitCalls.h"
 #include "serial/PortNotifications.h"
 #include "serial/SerialPort.h"

@@ -1,7 +1,7 @@
 // The device leaves the line while the port sends: one report per distinct failure, a monitor
 // that keeps running, and a later opening of a working port that works. Port 3's line ends after
 // a few silent seconds under Wine; port 1 is a line that stays.
-#include "platform/Notifications.h"
+#include "platform/monitor/Notifications.h"
 #include "serial/PortReport.h"
 #include "serial/SerialPort.h"
 #include "tests/serial/support/FarEnd.h"

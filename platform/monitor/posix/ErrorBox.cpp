@@ -1,4 +1,4 @@
-#include "platform/ErrorBox.h"
+#include "platform/monitor/ErrorBox.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "platform/Lock.h"
+#include "platform/monitor/Lock.h"
 
 #include <new>
 #include <windows.h>

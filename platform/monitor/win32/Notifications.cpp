@@ -1,4 +1,4 @@
-#include "platform/Notifications.h"
+#include "platform/monitor/Notifications.h"
 
 #include <windows.h>
 

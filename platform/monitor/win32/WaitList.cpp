@@ -1,4 +1,4 @@
-#include "platform/WaitList.h"
+#include "platform/monitor/WaitList.h"
 
 #include <windows.h>
 

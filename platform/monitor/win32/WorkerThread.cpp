@@ -1,4 +1,4 @@
-#include "platform/WorkerThread.h"
+#include "platform/monitor/WorkerThread.h"
 
 #include "platform/win32/UniqueHandle.h"
 
