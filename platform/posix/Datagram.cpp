@@ -1,5 +1,7 @@
 #include "platform/Datagram.h"
 
+#include "platform/posix/SocketRecords.h"
+
 #include <cerrno>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -10,26 +12,9 @@
 
 namespace platform {
 
+using namespace sockets;
+
 namespace {
-
-const sockaddr* Record(const SocketAddress& address) {
-    return static_cast<const sockaddr*>(address.Native());
-}
-
-int Fd(std::intptr_t native) {
-    return static_cast<int>(native);
-}
-
-// Fills in what a record the system wrote says.
-void Describe(SocketAddress& address) {
-    char host[NI_MAXHOST] = "?";
-    ::getnameinfo(Record(address), static_cast<socklen_t>(address.NativeLength()), host,
-                  sizeof host, nullptr, 0, NI_NUMERICHOST);
-    const bool ipv6 = Record(address)->sa_family == AF_INET6;
-    const in_port_t port = ipv6 ? reinterpret_cast<const sockaddr_in6*>(Record(address))->sin6_port
-                                : reinterpret_cast<const sockaddr_in*>(Record(address))->sin_port;
-    address.Describe(host, ntohs(port), ipv6);
-}
 
 DatagramWait Wait(const std::vector<const UdpSocket*>& sockets, int timeoutMs, int stop,
                   const Interruption* interruption) {

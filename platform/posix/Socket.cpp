@@ -1,5 +1,7 @@
 #include "platform/Socket.h"
 
+#include "platform/posix/SocketRecords.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,24 +15,11 @@
 
 namespace platform {
 
+using namespace sockets;
+
 namespace {
 
 static_assert(sizeof(sockaddr_storage) <= SocketAddress::kNativeBytes);
-
-const sockaddr* Record(const SocketAddress& address) {
-    return static_cast<const sockaddr*>(address.Native());
-}
-
-// Fills in what the record says: its address as numbers, its port, its family.
-void Describe(SocketAddress& address) {
-    char host[NI_MAXHOST] = "?";
-    ::getnameinfo(Record(address), static_cast<socklen_t>(address.NativeLength()), host,
-                  sizeof host, nullptr, 0, NI_NUMERICHOST);
-    const bool ipv6 = Record(address)->sa_family == AF_INET6;
-    const in_port_t port = ipv6 ? reinterpret_cast<const sockaddr_in6*>(Record(address))->sin6_port
-                                : reinterpret_cast<const sockaddr_in*>(Record(address))->sin_port;
-    address.Describe(host, ntohs(port), ipv6);
-}
 
 // getaddrinfo() with the hints of a TCP (or UDP) look-up; `flags` adds AI_NUMERICHOST.
 Resolution LookUp(const std::string& host, std::uint16_t port, int flags, bool udp = false) {
@@ -52,10 +41,6 @@ Resolution LookUp(const std::string& host, std::uint16_t port, int flags, bool u
         resolution.failure = udp ? "no address for UDP" : "no address for TCP";
     }
     return resolution;
-}
-
-int Fd(std::intptr_t native) {
-    return static_cast<int>(native);
 }
 
 bool MakeNonBlocking(int fd) {

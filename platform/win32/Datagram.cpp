@@ -7,6 +7,8 @@
 
 #include "platform/Datagram.h"
 
+#include "platform/win32/Winsock.h"
+
 #include <utility>
 #include <windows.h>
 
@@ -16,38 +18,11 @@ namespace platform {
 // (WSAEventSelect) so that a wait covers the sockets and the stop together, and nothing of
 // Vista's (WSAPoll, inet_ntop, inet_pton).
 
+using namespace sockets;
+
 namespace {
 
 constexpr std::intptr_t kNone = static_cast<std::intptr_t>(INVALID_SOCKET);
-
-bool SocketsStarted() {
-    static const int started = [] {
-        WSADATA data;
-        return ::WSAStartup(MAKEWORD(2, 2), &data);
-    }();
-    if (started != 0) {
-        ::WSASetLastError(started);
-    }
-    return started == 0;
-}
-
-const sockaddr* Record(const SocketAddress& address) {
-    return static_cast<const sockaddr*>(address.Native());
-}
-
-SOCKET Handle(std::intptr_t native) {
-    return static_cast<SOCKET>(native);
-}
-
-void Describe(SocketAddress& address) {
-    char host[NI_MAXHOST] = "?";
-    ::getnameinfo(Record(address), address.NativeLength(), host, sizeof host, nullptr, 0,
-                  NI_NUMERICHOST);
-    const bool ipv6 = Record(address)->sa_family == AF_INET6;
-    const u_short port = ipv6 ? reinterpret_cast<const sockaddr_in6*>(Record(address))->sin6_port
-                              : reinterpret_cast<const sockaddr_in*>(Record(address))->sin_port;
-    address.Describe(host, ntohs(port), ipv6);
-}
 
 DatagramWait Wait(const std::vector<const UdpSocket*>& sockets, int timeoutMs, HANDLE stop,
                   const Interruption* interruption) {

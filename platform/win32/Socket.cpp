@@ -7,6 +7,7 @@
 #include "platform/Socket.h"
 
 #include "platform/SystemError.h"
+#include "platform/win32/Winsock.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -19,29 +20,11 @@ namespace platform {
 // Winsock 2 as Windows XP has it: getaddrinfo and getnameinfo (XP's ws2_32 has both), select(),
 // and nothing of Vista's (WSAPoll, inet_pton, inet_ntop), so that the release still starts on XP.
 
+using namespace sockets;
+
 namespace {
 
 static_assert(sizeof(sockaddr_storage) <= SocketAddress::kNativeBytes);
-
-// Winsock is started once, on first use, and left running until the process ends.
-bool SocketsStarted() {
-    static const int started = [] {
-        WSADATA data;
-        return ::WSAStartup(MAKEWORD(2, 2), &data);
-    }();
-    if (started != 0) {
-        ::SetLastError(started);
-    }
-    return started == 0;
-}
-
-const sockaddr* Record(const SocketAddress& address) {
-    return static_cast<const sockaddr*>(address.Native());
-}
-
-SOCKET Handle(std::intptr_t native) {
-    return static_cast<SOCKET>(native);
-}
 
 // The system's text for a Winsock error, on one line.
 std::string OneLine(unsigned code) {
@@ -50,17 +33,6 @@ std::string OneLine(unsigned code) {
         text.pop_back();
     }
     return text.empty() ? "error " + std::to_string(code) : text;
-}
-
-// Fills in what the record says: its address as numbers, its port, its family.
-void Describe(SocketAddress& address) {
-    char host[NI_MAXHOST] = "?";
-    ::getnameinfo(Record(address), address.NativeLength(), host, sizeof host, nullptr, 0,
-                  NI_NUMERICHOST);
-    const bool ipv6 = Record(address)->sa_family == AF_INET6;
-    const u_short port = ipv6 ? reinterpret_cast<const sockaddr_in6*>(Record(address))->sin6_port
-                              : reinterpret_cast<const sockaddr_in*>(Record(address))->sin_port;
-    address.Describe(host, ntohs(port), ipv6);
 }
 
 Resolution LookUp(const std::string& host, std::uint16_t port, int flags, bool udp = false) {
