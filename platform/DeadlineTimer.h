@@ -9,29 +9,39 @@ namespace platform {
 
 enum class DeadlineWait { Reached, Interrupted, Failed };
 
-// Waits for instants of the computer's clock (platform/SystemClock.h), aimed at a fraction of a
-// millisecond: the deadline is absolute, so a wait that starts late still ends on time, and one
-// that spans a change of the clock ends when the clock reads the deadline. POSIX: a timer on
-// CLOCK_REALTIME set to the absolute deadline. Win32: a waitable timer due at the absolute time,
-// woken a little early, then a short yield-loop on the clock for the rest.
+// The clock a timer's deadlines are instants of: the computer's wall clock
+// (platform/SystemClock.h), or the monotonic clock (platform/MonotonicClock.h), which a step of
+// the wall clock does not move.
+enum class DeadlineClock { Wall, Monotonic };
+
+// Waits for instants of its clock, aimed at a fraction of a millisecond: the deadline is
+// absolute, so a wait that starts late still ends on time, and one on the wall clock that spans a
+// change of the clock ends when the clock reads the deadline. POSIX: a timer on CLOCK_REALTIME or
+// CLOCK_MONOTONIC set to the absolute deadline. Win32: a waitable timer due a little early (at
+// the absolute time on the wall clock, after the time left on the monotonic one), then a short
+// yield-loop on the clock for the rest.
 class DeadlineTimer {
 public:
-    DeadlineTimer();
+    explicit DeadlineTimer(DeadlineClock clock = DeadlineClock::Wall);
     ~DeadlineTimer();
     DeadlineTimer(const DeadlineTimer&) = delete;
     DeadlineTimer& operator=(const DeadlineTimer&) = delete;
 
     // False when the system gave no timer (the system's error tells why).
     bool Ready() const;
+    DeadlineClock Clock() const { return m_clock; }
 
-    // Blocks until the clock reads `deadline` (microseconds, as SystemClockMicroseconds), or the
-    // user asks to stop. A deadline already past returns at once.
+    // Blocks until the clock reads `deadline` (microseconds, as SystemClockMicroseconds or
+    // MonotonicMicroseconds read it), or the user asks to stop. A deadline already past returns at
+    // once.
     DeadlineWait WaitUntil(std::int64_t deadline, const Interruption& interruption);
 
 private:
-    // The backend's owner of the timer descriptor (POSIX) or waitable-timer handle (Win32).
+    // The backend's owner of the timer descriptor (POSIX) or waitable-timer handle (Win32), and
+    // its clock.
     struct Owned;
     std::unique_ptr<Owned> m_owned;
+    DeadlineClock m_clock;
 };
 
 // Makes the system's timers fine-grained while it lives, for a time-critical stretch only, since

@@ -1,5 +1,6 @@
 #include "platform/DeadlineTimer.h"
 
+#include "platform/MonotonicClock.h"
 #include "platform/SystemClock.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WindowsTime.h"
@@ -20,11 +21,18 @@ constexpr std::int64_t kYieldStretchMicroseconds = 1500;
 
 struct DeadlineTimer::Owned {
     UniqueHandle timer;
+    DeadlineClock clock;
+
+    std::int64_t Now() const {
+        return clock == DeadlineClock::Monotonic ? MonotonicMicroseconds()
+                                                 : SystemClockMicroseconds();
+    }
 };
 
-DeadlineTimer::DeadlineTimer()
+DeadlineTimer::DeadlineTimer(DeadlineClock clock)
     : m_owned(std::make_unique<Owned>(
-          Owned{UniqueHandle(::CreateWaitableTimerA(nullptr, TRUE, nullptr))})) {}
+          Owned{UniqueHandle(::CreateWaitableTimerA(nullptr, TRUE, nullptr)), clock})),
+      m_clock(clock) {}
 
 DeadlineTimer::~DeadlineTimer() = default;
 
@@ -39,7 +47,7 @@ DeadlineWait DeadlineTimer::WaitUntil(std::int64_t deadline, const Interruption&
         if (interruption.Requested()) {
             return DeadlineWait::Interrupted;
         }
-        const std::int64_t left = deadline - SystemClockMicroseconds();
+        const std::int64_t left = deadline - m_owned->Now();
         if (left <= 0) {
             return DeadlineWait::Reached;
         }
@@ -51,9 +59,12 @@ DeadlineWait DeadlineTimer::WaitUntil(std::int64_t deadline, const Interruption&
             return DeadlineWait::Failed;
         }
         // A positive due time is absolute, on the system clock, so a change of the clock
-        // during a long wait moves the wake-up with it.
+        // during a long wait moves the wake-up with it; a negative one is the time left, which
+        // the system counts on its interrupt time, as the monotonic clock counts.
         LARGE_INTEGER due;
-        due.QuadPart = (deadline - kYieldStretchMicroseconds) * 10 + kFileTimeAt1970;
+        due.QuadPart = m_owned->clock == DeadlineClock::Monotonic
+                           ? -(left - kYieldStretchMicroseconds) * 10
+                           : (deadline - kYieldStretchMicroseconds) * 10 + kFileTimeAt1970;
         if (!::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
             return DeadlineWait::Failed;
         }

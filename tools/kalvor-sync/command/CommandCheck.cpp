@@ -48,7 +48,8 @@ Problem CheckServiceRules(SyncCommand& command) {
     }
     if (given.uninstallService) {
         if (!command.m_devices.empty() || command.m_everyMicroseconds != 0 || given.dryRun ||
-            !command.m_statusFile.empty() || !command.m_metricsFile.empty()) {
+            !command.m_statusFile.empty() || !command.m_metricsFile.empty() ||
+            !command.m_ntpServers.empty()) {
             return "--uninstall-service takes no other options";
         }
         command.m_action = Action::UninstallService;
@@ -93,9 +94,15 @@ Problem CheckSyncCommand(SyncCommand& command) {
             return std::nullopt;
         }
     }
+    if (given.referenceTuning && command.m_ntpServers.empty()) {
+        return "--max-error and --ntp-min-poll go with a time reference (--ntp-server)";
+    }
     if (given.dryRun) {
         if (command.m_everyMicroseconds != 0) {
             return "--every does not go with --dry-run";
+        }
+        if (!command.m_ntpServers.empty()) {
+            return "--ntp-server does not go with --dry-run (a dry run shows the computer's time)";
         }
         command.m_action = Action::DryRun;
         return std::nullopt;

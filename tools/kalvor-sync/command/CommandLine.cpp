@@ -76,7 +76,9 @@ using Problem = std::optional<std::string>;
 struct Words {
     kalvor_tools::CommonFlags common;
     std::vector<std::string> ports;
-    std::optional<std::string> portsFrom, offset, every, at, statusFile, metricsFile;
+    std::vector<std::string> servers;
+    std::optional<std::string> portsFrom, offset, every, at, statusFile, metricsFile, maxError;
+    std::optional<int> minPoll;
     bool noAlign = false, dryRun = false, requireSynced = false, quiet = false, verbose = false;
     bool installService = false, uninstallService = false, runAsService = false;
 };
@@ -87,6 +89,9 @@ std::optional<std::string> ReadWords(int argc, const char* const argv[], Words& 
     kalvor_tools::AddCommonFlags(app, words.common);
     kalvor_tools::AddPortOption(app, words.ports);
     app.add_option("--ports-from", words.portsFrom);
+    app.add_option("--ntp-server", words.servers);
+    app.add_option("--max-error", words.maxError);
+    app.add_option("--ntp-min-poll", words.minPoll);
     app.add_option("--offset", words.offset);
     app.add_option("--every", words.every);
     app.add_option("--at", words.at);
@@ -128,6 +133,7 @@ Problem ReadDevices(const Words& words, SyncCommand& command) {
             return "--ports-from: " + reading.problem;
         }
         std::move(reading.devices.begin(), reading.devices.end(), std::back_inserter(listed));
+        command.m_ntpServers = std::move(reading.servers);
     }
     std::vector<std::string> seen;
     for (ListedDevice& device : listed) {
@@ -139,6 +145,48 @@ Problem ReadDevices(const Words& words, SyncCommand& command) {
         command.m_devices.push_back(
             {std::move(device.address),
              device.latencyMicroseconds.value_or(command.m_latencyMicroseconds)});
+    }
+    return std::nullopt;
+}
+
+// The time reference's servers: those of --ntp-server, then a device list's, each once.
+Problem ReadServers(const Words& words, SyncCommand& command) {
+    std::vector<reference::ServerAddress> servers;
+    for (const std::string& text : words.servers) {
+        std::string error;
+        const auto server = reference::ParseServer(text, error);
+        if (!server) {
+            return "--ntp-server " + text + ": " + error;
+        }
+        servers.push_back(*server);
+    }
+    servers.insert(servers.end(), command.m_ntpServers.begin(), command.m_ntpServers.end());
+    command.m_ntpServers.clear();
+    for (const reference::ServerAddress& server : servers) {
+        if (std::find(command.m_ntpServers.begin(), command.m_ntpServers.end(), server) !=
+            command.m_ntpServers.end()) {
+            return "the NTP server " + server.Text() + " is given twice";
+        }
+        command.m_ntpServers.push_back(server);
+    }
+    if (words.maxError) {
+        std::int64_t bound = 0;
+        if (!ParseOffset(*words.maxError, bound) || bound <= 0) {
+            return "--max-error: \"" + *words.maxError +
+                   "\" is not a number of milliseconds from 0.001 to 60000";
+        }
+        command.m_maxErrorMicroseconds = bound;
+    }
+    if (words.minPoll) {
+        int exponent = 4;
+        while (exponent <= 10 && (1 << exponent) != *words.minPoll) {
+            ++exponent;
+        }
+        if (exponent > 10) {
+            return "--ntp-min-poll: " + std::to_string(*words.minPoll) +
+                   " is not one of 16, 32, 64, 128, 256, 512 and 1024 (seconds)";
+        }
+        command.m_ntpMinPollExponent = exponent;
     }
     return std::nullopt;
 }
@@ -187,6 +235,9 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
         problem = ReadDevices(words, command);
     }
     if (!problem) {
+        problem = ReadServers(words, command);
+    }
+    if (!problem) {
         problem = ReadValues(words, command);
     }
     if (!problem) {
@@ -196,6 +247,7 @@ SyncCommand ParseSyncCommand(int argc, const char* const argv[]) {
                            words.installService,
                            words.uninstallService,
                            words.runAsService,
+                           words.maxError.has_value() || words.minPoll.has_value(),
                            words.portsFrom.value_or(std::string()),
                            {argv + 1, argv + argc}};
         problem = CheckSyncCommand(command);

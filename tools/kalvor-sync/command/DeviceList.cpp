@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::int64_t kLongestOffsetMs = 60'000;
 constexpr std::string_view kOffsetKey = "offset=";
+constexpr std::string_view kServerKey = "ntp-server";
 
 // The line without its comment: '#' at the start of a word begins one.
 std::string WithoutComment(const std::string& line) {
@@ -52,9 +53,25 @@ DeviceListReading ReadDeviceList(std::istream& text, const std::string& name) {
         }
         const auto fail = [&](const std::string& what) {
             reading.devices.clear();
+            reading.servers.clear();
             reading.problem = name + ":" + std::to_string(number) + ": " + what;
             return reading;
         };
+        if (device == kServerKey) {
+            std::string server, error;
+            if (!(words >> server)) {
+                return fail("ntp-server needs a server: ntp-server HOST[:PORT]");
+            }
+            const auto address = reference::ParseServer(server, error);
+            if (!address) {
+                return fail("ntp-server " + server + ": " + error);
+            }
+            if (words >> extra) {
+                return fail("\"" + extra + "\": one server per ntp-server line");
+            }
+            reading.servers.push_back(*address);
+            continue;
+        }
         kalvor_tools::DeviceArgument argument = kalvor_tools::ParseDeviceArgument(device);
         if (!argument.device) {
             return fail(argument.problem);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/common/PortArgument.h"
+#include "tools/kalvor-sync/reference/ServerAddress.h"
 
 #include <cstdint>
 #include <istream>
@@ -21,8 +22,10 @@ struct ListedDevice {
 // "offset=MS" for a device that takes the time later (or earlier) than the others; blank lines
 // and comments from '#' on are skipped, and so are a byte-order mark and CR line ends, as Windows
 // editors write them. The devices, or the first line that is wrong as "NAME:LINE: what".
+// A line "ntp-server HOST[:PORT]" names a time reference's server instead (as --ntp-server).
 struct DeviceListReading {
     std::vector<ListedDevice> devices;
+    std::vector<reference::ServerAddress> servers;
     std::string problem;
 };
 DeviceListReading ReadDeviceList(std::istream& text, const std::string& name);

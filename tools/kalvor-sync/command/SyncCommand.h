@@ -3,6 +3,7 @@
 #include "platform/LocalInstant.h"
 #include "tools/kalvor-sync/devices/SyncDevice.h"
 #include "tools/kalvor-sync/log/Verbosity.h"
+#include "tools/kalvor-sync/reference/ServerAddress.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,6 +11,12 @@
 #include <vector>
 
 namespace kalvor_sync {
+
+// With --require-synced, the time reference is used in holdover while it may be wrong by no more
+// than this: half of the 0.2 s that sites allow a clock, since the device's own latency comes on
+// top. From a bound of about a millisecond, a reference without its servers takes some two hours
+// (at 15 ppm) to reach it.
+inline constexpr std::int64_t kDefaultMaxErrorMicroseconds = 100'000;
 
 // What kalvor-sync was asked to do: the configuration its command line makes (CommandLine.h),
 // once the options' values are read and the rules they obey together are checked
@@ -34,9 +41,17 @@ struct SyncCommand {
     std::int64_t m_everyMicroseconds = 0;      // --every DURATION; 0: one sequence
     std::optional<LocalInstant> m_at;          // --at with --dry-run
     Verbosity m_verbosity = Verbosity::Normal; // --quiet, --verbose
-    std::string m_statusFile;                  // --status-file PATH; empty: none
-    std::string m_metricsFile;                 // --metrics-file PATH; empty: none
-    bool m_runAsService = false;               // --run-as-service: started by the service manager
+    // --ntp-server and a device list's ntp-server lines: the time reference's servers; none:
+    // the devices get the computer's time.
+    std::vector<reference::ServerAddress> m_ntpServers;
+    // --max-error MS: with --require-synced, the most a reference in holdover may be wrong by.
+    std::int64_t m_maxErrorMicroseconds = kDefaultMaxErrorMicroseconds;
+    // --ntp-min-poll SECONDS, as a power of two: how often the servers are asked at the most once
+    // they answer steadily (64 s; 16 s on a LAN of one's own).
+    int m_ntpMinPollExponent = 6;
+    std::string m_statusFile;    // --status-file PATH; empty: none
+    std::string m_metricsFile;   // --metrics-file PATH; empty: none
+    bool m_runAsService = false; // --run-as-service: started by the service manager
     // With InstallService: the command line the service runs with (that of this run, without
     // --install-service, after --run-as-service).
     std::vector<std::string> m_serviceArguments;
@@ -47,6 +62,7 @@ struct SyncCommand {
     struct Given {
         bool dryRun = false, quiet = false, verbose = false;
         bool installService = false, uninstallService = false, runAsService = false;
+        bool referenceTuning = false;       // --max-error or --ntp-min-poll
         std::string portsFrom;              // --ports-from's path
         std::vector<std::string> arguments; // the whole command line, after the program
     } m_given;

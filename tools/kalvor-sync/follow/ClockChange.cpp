@@ -28,4 +28,22 @@ std::optional<RunReason> DescribeClockChange(const platform::ClockReadings& befo
     return std::nullopt;
 }
 
+std::optional<RunReason> DescribeReferenceChange(const ReferenceOffset& setWith,
+                                                 const ReferenceOffset& now) {
+    if (!now) {
+        return std::nullopt; // the devices keep what they got until the reference tells again
+    }
+    if (!setWith) {
+        return RunReason{RunReason::Kind::Reference, "the time reference tells the time"};
+    }
+    const std::int64_t moved = *now - *setWith;
+    if (moved > kClockStepMicroseconds || moved < -kClockStepMicroseconds) {
+        char text[64];
+        std::snprintf(text, sizeof text, "the time reference moved %+.1f s",
+                      static_cast<double>(moved) / 1e6);
+        return RunReason{RunReason::Kind::Reference, text};
+    }
+    return std::nullopt;
+}
+
 } // namespace kalvor_sync

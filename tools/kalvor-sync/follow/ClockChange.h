@@ -23,4 +23,15 @@ inline constexpr std::int64_t kPauseMicroseconds = 5'000'000;
 std::optional<RunReason> DescribeClockChange(const platform::ClockReadings& before,
                                              const platform::ClockReadings& after);
 
+// With a time reference, what the devices were last set with: the reference's true time minus the
+// monotonic clock then, or nothing when they got the computer's time.
+using ReferenceOffset = std::optional<std::int64_t>;
+
+// Why the devices should be set again, given what they were set with and what the reference
+// tells now: it tells the time again after they got the computer's ("the time reference tells
+// the time"), or its time moved against the monotonic clock beyond a step ("the time reference
+// moved +1.2 s", as it does when answers come back after a long holdover). Pure.
+std::optional<RunReason> DescribeReferenceChange(const ReferenceOffset& setWith,
+                                                 const ReferenceOffset& now);
+
 } // namespace kalvor_sync

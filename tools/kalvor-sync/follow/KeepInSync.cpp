@@ -1,6 +1,7 @@
 #include "KeepInSync.h"
 
 #include "ClockChange.h"
+#include "platform/MonotonicClock.h"
 #include "tools/kalvor-sync/command/ExitStatus.h"
 
 namespace kalvor_sync {
@@ -14,13 +15,21 @@ constexpr std::int64_t kRetryMicroseconds = KeepInSync::kPortRetryMilliseconds *
 KeepInSync::Step KeepInSync::Sequence(const DeviceRecords& chosen, bool opened,
                                       const RunReason& reason) {
     if (!m_check.BeforeSequence()) {
-        m_reporter.WaitingForClock(m_check.LastState());
+        m_reporter.WaitingForClock(m_check.LastState(), m_check.HeldBackBecause());
         return Step::HeldBack;
     }
     SequenceEnd end =
         opened ? SequenceEnd::Completed : OpenDevices(chosen, m_network, m_log, m_interruption);
     if (end == SequenceEnd::Completed) {
-        end = m_run.Send(chosen, reason.words);
+        end = m_run.Send(chosen, reason.words, m_check.Time());
+    }
+    if (m_reference != nullptr && !opened) {
+        // What the devices now hold, for the watch of what the reference tells next.
+        const std::int64_t monotonic = platform::MonotonicMicroseconds();
+        m_setWith = m_check.Time().WaitClock() == platform::DeadlineClock::Monotonic
+                        ? ReferenceOffset(m_check.Time().Now() - monotonic)
+                        : std::nullopt;
+        m_reporter.ReferenceNow(m_reference->Report());
     }
     m_reporter.SequenceDone(chosen, end, reason, m_check.LastState());
     if (end == SequenceEnd::Interrupted) {
@@ -97,6 +106,12 @@ bool KeepInSync::Retry(std::int64_t now, bool& setSome) {
     return true;
 }
 
+ReferenceOffset KeepInSync::ReferenceOffsetAt(const platform::ClockReadings& now) const {
+    const auto trueTime = m_reference->TrueTimeAt(now.monotonicMicroseconds);
+    return trueTime ? ReferenceOffset(trueTime->microseconds - now.monotonicMicroseconds)
+                    : std::nullopt;
+}
+
 int KeepInSync::Run() {
     // The period is kept on the monotonic clock, so that steps of the wall clock move nothing.
     platform::ClockReadings last = platform::ReadClocks();
@@ -138,7 +153,18 @@ int KeepInSync::Run() {
             return kExitSent;
         }
         const platform::ClockReadings now = platform::ReadClocks();
-        const std::optional<RunReason> change = DescribeClockChange(last, now);
+        std::optional<RunReason> change = DescribeClockChange(last, now);
+        if (m_reference != nullptr) {
+            m_reporter.ReferenceNow(m_reference->Report());
+            // The devices go by the reference's time, which a step of the computer's clock does
+            // not move; what the reference tells may move it.
+            if (change && change->kind == RunReason::Kind::ClockStep) {
+                change.reset();
+            }
+            if (!change && !runAll) {
+                change = DescribeReferenceChange(m_setWith, ReferenceOffsetAt(now));
+            }
+        }
         last = now;
         if (change) {
             reason = *change;

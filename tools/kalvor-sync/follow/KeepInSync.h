@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClockChange.h"
 #include "ClockCheck.h"
 #include "tools/kalvor-sync/links/DeviceOpening.h"
 #include "tools/kalvor-sync/sequence/SequenceRun.h"
@@ -29,13 +30,16 @@ public:
     static constexpr int kClockWaitMilliseconds = 1000;
 
     // `devices` are the run's records, which it keeps for as long as it runs.
+    // `reference`, when there is one, is the time reference the clock check asks; the follow loop
+    // watches it too.
     KeepInSync(SequenceRun& run, ClockCheck& check, StatusReporter& reporter,
                std::vector<DeviceRecord>& devices, const NetworkOptions& network,
                std::int64_t periodMicroseconds, SyncLog& log,
-               const platform::Interruption& interruption)
+               const platform::Interruption& interruption,
+               const reference::TimeReference* reference = nullptr)
         : m_run(run), m_check(check), m_reporter(reporter), m_devices(devices), m_network(network),
           m_periodMicroseconds(periodMicroseconds), m_log(log), m_interruption(interruption),
-          m_tries(network) {}
+          m_tries(network), m_reference(reference) {}
 
     // The exit status: 0 when stopped between sequences, 130 when stopped during one.
     int Run();
@@ -54,6 +58,8 @@ private:
     // Sets the devices whose tries found them back (`setSome` tells whether any), and starts a
     // try of each failed device that is due. False when the user asked to stop meanwhile.
     bool Retry(std::int64_t now, bool& setSome);
+    // The reference's true time minus the monotonic clock, now; nothing while it tells no time.
+    ReferenceOffset ReferenceOffsetAt(const platform::ClockReadings& now) const;
 
     SequenceRun& m_run;
     ClockCheck& m_check;
@@ -64,6 +70,8 @@ private:
     SyncLog& m_log;
     const platform::Interruption& m_interruption;
     DeviceOpening m_tries; // the tries under way
+    const reference::TimeReference* m_reference;
+    ReferenceOffset m_setWith; // what the devices were last set with (ClockChange.h)
 };
 
 } // namespace kalvor_sync

@@ -2,14 +2,20 @@
 
 #include "tools/kalvor-sync/command/ExitStatus.h"
 #include "tools/kalvor-sync/follow/KeepInSync.h"
+#include "tools/kalvor-sync/reference/TimeReference.h"
 #include "tools/kalvor-sync/sequence/SequenceRun.h"
 #include "tools/kalvor-sync/status/StatusReporter.h"
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 
 namespace kalvor_sync {
 
 namespace {
+
+// Longer than a start burst with its last answer awaited (four requests 2 s apart).
+constexpr std::chrono::milliseconds kFirstAnswersLimit{10'000};
 
 int ExitStatusOf(PortOutcome outcome) {
     switch (outcome) {
@@ -44,26 +50,39 @@ int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
             const NetworkOptions& network) {
     SyncLog log(out, errors, command.m_verbosity, events);
     const bool following = command.m_everyMicroseconds > 0;
-    ClockCheck check(readClockSync, command.m_requireSynced, following, log);
+    std::unique_ptr<reference::TimeReference> timeReference;
+    if (!command.m_ntpServers.empty()) {
+        reference::Options options;
+        options.poll.minPollExponent = command.m_ntpMinPollExponent;
+        timeReference = std::make_unique<reference::TimeReference>(command.m_ntpServers, options,
+                                                                   reference::PlatformSeams());
+    }
+    ClockCheck check(readClockSync, command.m_requireSynced, following, log, timeReference.get(),
+                     command.m_maxErrorMicroseconds);
     StatusReporter reporter(command, log, notify);
-    platform::DeadlineTimer timer;
-    SequenceRun run(command.m_align, log, interruption, timer);
+    SequenceRun run(command.m_align, log, interruption);
     std::vector<DeviceRecord> devices = RecordsOf(command.m_devices);
 
     reporter.Started();
+    if (timeReference) {
+        // Before the first sequence, each server's first answer: milliseconds on a LAN, the
+        // start burst's seconds for a server that does not answer.
+        timeReference->WaitUntilHeard(kFirstAnswersLimit, interruption);
+        reporter.ReferenceNow(timeReference->Report());
+    }
     int status = kExitSent;
     if (following) {
         status = KeepInSync(run, check, reporter, devices, network, command.m_everyMicroseconds,
-                            log, interruption)
+                            log, interruption, timeReference.get())
                      .Run();
     } else if (!check.BeforeSequence()) {
-        reporter.Refused(AllOf(devices), check.LastState());
+        reporter.Refused(AllOf(devices), check.LastState(), check.HeldBackBecause());
         status = kExitClockNotSynced;
     } else {
         const DeviceRecords all = AllOf(devices);
         SequenceEnd end = OpenDevices(all, network, log, interruption);
         if (end == SequenceEnd::Completed) {
-            end = run.Send(all, "");
+            end = run.Send(all, "", check.Time());
         }
         reporter.SequenceDone(all, end, {RunReason::Kind::Start, ""}, check.LastState());
         for (const DeviceRecord& device : devices) {

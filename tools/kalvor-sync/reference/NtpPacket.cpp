@@ -113,6 +113,7 @@ Judgement JudgeAnswer(std::span<const std::uint8_t> bytes, const Exchange& excha
     if (exchange.answered) {
         return Reject(std::move(judgement), "repeat of an answer already taken");
     }
+    judgement.answersRequest = true;
     if (fields.stratum == 0) {
         if (fields.leap == kLeapUnsynchronised && fields.referenceId == 0) {
             return Reject(std::move(judgement), "server unsynchronised");

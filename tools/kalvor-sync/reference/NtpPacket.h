@@ -73,6 +73,8 @@ enum class Verdict {
 struct Judgement {
     Verdict verdict = Verdict::Rejected;
     std::string reason; // short, in words, unless Taken
+    // It answers the request sent (its origin echoes it), whatever it says: the server was heard.
+    bool answersRequest = false;
     PacketFields fields;
     Measurement measurement; // when Taken
 };

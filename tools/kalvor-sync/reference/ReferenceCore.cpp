@@ -50,6 +50,7 @@ ReferenceCore::ReferenceCore(std::vector<ServerAddress> servers, const Options& 
                            0,
                            0,
                            {},
+                           false,
                            {}};
         if (auto numeric = platform::NumericAddress(server.address.host, server.address.port)) {
             server.addresses.push_back(*numeric);
@@ -148,6 +149,7 @@ void ReferenceCore::Receive(const Datagram& datagram, std::int64_t monotonicNow,
     Exchange exchange = state.exchange;
     exchange.received = OnNtpScale(datagram.receivedAt);
     const Judgement judgement = JudgeAnswer(datagram.bytes, exchange);
+    state.heard = state.heard || judgement.answersRequest;
     switch (judgement.verdict) {
     case Verdict::Taken:
         Take(*server, judgement, datagram.receivedAt,
@@ -243,6 +245,13 @@ std::int64_t ReferenceCore::NextWake(std::int64_t now) const {
 bool ReferenceCore::BurstsOver(std::int64_t now) const {
     return std::all_of(m_servers.begin(), m_servers.end(), [now](const ServerState& state) {
         return state.poller.BurstOver(now) || (state.addresses.empty() && state.lookUpFailed);
+    });
+}
+
+bool ReferenceCore::EveryServerHeard(std::int64_t now) const {
+    return std::all_of(m_servers.begin(), m_servers.end(), [now](const ServerState& state) {
+        return state.heard || state.poller.Dropped() || state.poller.BurstOver(now) ||
+               (state.addresses.empty() && state.lookUpFailed);
     });
 }
 

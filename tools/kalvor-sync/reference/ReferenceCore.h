@@ -58,6 +58,8 @@ public:
     std::int64_t NextWake(std::int64_t now) const;
     // Every server's start burst is over, answered or not.
     bool BurstsOver(std::int64_t now) const;
+    // Every server has answered a request once (usable or not), or had its burst without one.
+    bool EveryServerHeard(std::int64_t now) const;
 
     std::optional<TrueTime> TrueTimeAt(std::int64_t monotonic) const;
     std::optional<std::int64_t> MonotonicAt(std::int64_t trueMicroseconds) const;
@@ -76,6 +78,7 @@ private:
         std::int64_t sentAt = 0; // T1 as the monotonic reading
         int lookedUpAtSilence = 0;
         std::optional<AnswerReport> lastAnswer;
+        bool heard = false; // it answered a request of ours once, usable or not
         std::string lastRejection;
     };
 

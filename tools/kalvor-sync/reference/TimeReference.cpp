@@ -117,14 +117,26 @@ void TimeReference::Run() {
 
 bool TimeReference::WaitUntilUsable(std::chrono::milliseconds limit,
                                     const platform::Interruption& interruption) {
+    return WaitFor(limit, interruption, [&](std::int64_t now) { return m_core.BurstsOver(now); });
+}
+
+bool TimeReference::WaitUntilHeard(std::chrono::milliseconds limit,
+                                   const platform::Interruption& interruption) {
+    return WaitFor(limit, interruption,
+                   [&](std::int64_t now) { return m_core.EveryServerHeard(now); });
+}
+
+bool TimeReference::WaitFor(std::chrono::milliseconds limit,
+                            const platform::Interruption& interruption,
+                            const std::function<bool(std::int64_t)>& over) {
     // Steps short enough that a request to stop is seen at once.
     constexpr std::chrono::milliseconds kLook{50};
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::unique_lock lock(m_mutex);
     for (;;) {
-        const bool over = m_core.BurstsOver(m_seams.monotonicMicroseconds());
+        const bool done = over(m_seams.monotonicMicroseconds());
         const auto left = deadline - std::chrono::steady_clock::now();
-        if (over || left <= left.zero() || interruption.Requested() || !m_failure.empty()) {
+        if (done || left <= left.zero() || interruption.Requested() || !m_failure.empty()) {
             return m_core.State() != ReferenceState::Unsynced;
         }
         m_changed.wait_for(lock, std::min<std::chrono::steady_clock::duration>(left, kLook));

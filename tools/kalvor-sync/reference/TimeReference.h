@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,6 +36,11 @@ public:
     // reference then tells the time.
     bool WaitUntilUsable(std::chrono::milliseconds limit,
                          const platform::Interruption& interruption);
+    // The same, but only until every server has answered once (or its burst ended unanswered):
+    // what a single run waits for, so that a reference on the LAN costs it milliseconds, not the
+    // burst's seconds.
+    bool WaitUntilHeard(std::chrono::milliseconds limit,
+                        const platform::Interruption& interruption);
     // True time (microseconds since 1970 UTC) at a monotonic reading, with its error bound;
     // nothing while unsynced. And the reverse: the monotonic reading at which true time reads `t`.
     std::optional<TrueTime> TrueTimeAt(std::int64_t monotonicMicroseconds) const;
@@ -43,6 +49,9 @@ public:
 
 private:
     struct LookUps;
+    // Waits under the lock until `over` says so at a monotonic reading (or the limit, or a stop).
+    bool WaitFor(std::chrono::milliseconds limit, const platform::Interruption& interruption,
+                 const std::function<bool(std::int64_t)>& over);
     void Run();
     void StartLookUp(std::size_t server);
     void SendDue(std::int64_t now);

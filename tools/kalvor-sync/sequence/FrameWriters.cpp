@@ -24,7 +24,7 @@ FrameWriters::FrameWriters(std::size_t devices, platform::DeadlineTimer& timer,
         {processors, kMostThreads, (devices + kDevicesPerThread - 1) / kDevicesPerThread});
     m_helpers.reserve(wanted > 1 ? wanted - 1 : 0);
     for (std::size_t i = 0; i + 1 < wanted; ++i) {
-        auto timerOfItsOwn = std::make_unique<platform::DeadlineTimer>();
+        auto timerOfItsOwn = std::make_unique<platform::DeadlineTimer>(timer.Clock());
         if (!timerOfItsOwn->Ready()) {
             break;
         }

@@ -58,7 +58,8 @@ SequenceEnd OpenDevices(const DeviceRecords& devices, const NetworkOptions& netw
     }
 }
 
-SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& reason) {
+SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& reason,
+                              const TimeBase& time) {
     // Fine timers for this sequence only, not for the wait between runs.
     const platform::FineTimerResolution fineTimers;
 
@@ -80,7 +81,7 @@ SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& r
     // One plan per latency. Aligned, they all set their devices at the same top of a second,
     // the one the device that wants its frames earliest can still reach; not aligned, each
     // starts at once.
-    const std::int64_t now = platform::SystemClockMicroseconds();
+    const std::int64_t now = time.Now();
     const std::int64_t alignedAt = ChooseDeviceSetInstant(now, true, earliestLatency);
     std::map<std::int64_t, SequencePlan> plans;
     for (const DeviceRecord* device : devices) {
@@ -91,17 +92,19 @@ SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& r
             plans.emplace(latency, PlanSequence(setAt, latency, &ComputerLocalTime));
         }
     }
+    // The instants are waited for on the time's own clock.
     std::vector<Step> steps;
     for (const auto& [latency, plan] : plans) {
         for (int index = 0; index < kFramesPerSequence; ++index) {
-            steps.push_back({plan.m_writeAt[index], index, latency});
+            steps.push_back({time.OnWaitClock(plan.m_writeAt[index]), index, latency});
         }
     }
     std::stable_sort(steps.begin(), steps.end(),
                      [](const Step& a, const Step& b) { return a.at < b.at; });
 
+    platform::DeadlineTimer timer(time.WaitClock());
     FrameWriters writers(
-        static_cast<std::size_t>(std::count_if(devices.begin(), devices.end(), open)), m_timer,
+        static_cast<std::size_t>(std::count_if(devices.begin(), devices.end(), open)), timer,
         m_interruption);
     std::vector<FrameTarget> targets;
     for (std::size_t s = 0; s < steps.size(); ++s) {
@@ -146,8 +149,8 @@ SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& r
                 target.device->Fail(PortOutcome::SendFailed, target.error);
             }
         }
-        m_log.Frame(ComputerLocalTime(platform::SystemClockMicroseconds()), step.index, frame,
-                    written, writers.LastWriteMicroseconds());
+        m_log.Frame(ComputerLocalTime(time.Now()), step.index, frame, written,
+                    writers.LastWriteMicroseconds());
         if (!anyOpen()) {
             return SequenceEnd::Completed; // every device failed: no instant is left to wait for
         }
@@ -169,6 +172,7 @@ SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& r
         const LocalInstant& instant = plans.at(device->device.latencyMicroseconds).m_instant;
         m_log.DeviceSet("set " + device->Label() + " to " + kalvor_tools::FormatSecond(instant) +
                         " " + kalvor_tools::WeekdayName(instant.m_weekday) +
+                        (time.Told().empty() ? "" : " " + time.Told()) +
                         (reason.empty() ? "" : " (" + reason + ")"));
         device->link.reset();
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DeadlineTimer.h"
+#include "TimeBase.h"
 #include "platform/Interruption.h"
 #include "tools/kalvor-sync/devices/DeviceRecord.h"
 #include "tools/kalvor-sync/links/NetworkOptions.h"
@@ -28,19 +28,18 @@ SequenceEnd OpenDevices(const DeviceRecords& devices, const NetworkOptions& netw
 // the caller to tell.
 class SequenceRun {
 public:
-    SequenceRun(bool align, SyncLog& log, const platform::Interruption& interruption,
-                platform::DeadlineTimer& timer)
-        : m_align(align), m_log(log), m_interruption(interruption), m_timer(timer) {}
+    SequenceRun(bool align, SyncLog& log, const platform::Interruption& interruption)
+        : m_align(align), m_log(log), m_interruption(interruption) {}
 
-    // `reason`, when not empty, is why this sequence runs ("port back"); each device set is told
-    // with it. A device without a link failed to open, and its record says so already.
-    SequenceEnd Send(const DeviceRecords& devices, const std::string& reason);
+    // The sequence in `time` (TimeBase.h). `reason`, when not empty, is why it runs ("port back");
+    // each device set is told with it. A device without a link failed to open, and its record
+    // says so already.
+    SequenceEnd Send(const DeviceRecords& devices, const std::string& reason, const TimeBase& time);
 
 private:
     const bool m_align;
     SyncLog& m_log;
     const platform::Interruption& m_interruption;
-    platform::DeadlineTimer& m_timer;
 };
 
 } // namespace kalvor_sync

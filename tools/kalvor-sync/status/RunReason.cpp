@@ -14,6 +14,8 @@ const char* ReasonName(RunReason::Kind kind) {
         return "offset change";
     case RunReason::Kind::PortBack:
         return "port back";
+    case RunReason::Kind::Reference:
+        return "reference";
     }
     return "start";
 }
@@ -21,7 +23,7 @@ const char* ReasonName(RunReason::Kind kind) {
 std::optional<RunReason::Kind> ReasonNamed(const std::string& name) {
     for (const RunReason::Kind kind :
          {RunReason::Kind::Start, RunReason::Kind::Period, RunReason::Kind::ClockStep,
-          RunReason::Kind::OffsetChange, RunReason::Kind::PortBack}) {
+          RunReason::Kind::OffsetChange, RunReason::Kind::PortBack, RunReason::Kind::Reference}) {
         if (name == ReasonName(kind)) {
             return kind;
         }

@@ -14,6 +14,7 @@ struct RunReason {
         ClockStep,    // the computer's clock stepped, or the computer stood still
         OffsetChange, // the local time's offset from UTC changed
         PortBack,     // a device that failed answers again
+        Reference,    // the time reference tells the time, or its time moved
     };
     Kind kind = Kind::Start;
     // "clock stepped +3.2 s", "port back"; empty for Start and Period, which the log leaves
@@ -22,7 +23,7 @@ struct RunReason {
     friend bool operator==(const RunReason&, const RunReason&) = default;
 };
 
-// "start", "period", "clock step", "offset change", "port back".
+// "start", "period", "clock step", "offset change", "port back", "reference".
 const char* ReasonName(RunReason::Kind kind);
 std::optional<RunReason::Kind> ReasonNamed(const std::string& name);
 

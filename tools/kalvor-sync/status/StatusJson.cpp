@@ -49,6 +49,40 @@ json ClockJson(const std::optional<platform::ClockSyncState>& clock) {
     return out;
 }
 
+json Optional(const std::optional<double>& value) {
+    return value ? json(*value) : json(nullptr);
+}
+
+json ReferenceJson(const std::optional<ReferenceStatus>& reference) {
+    if (!reference) {
+        return nullptr;
+    }
+    json servers = json::array();
+    for (const ServerStatus& server : reference->servers) {
+        servers.push_back({
+            {"server", Text(server.server)},
+            {"address", TextOrNull(server.address)},
+            {"reachable", server.reach != 0},
+            {"reach", server.reach},
+            {"poll_seconds", server.pollSeconds},
+            {"last_answer", TimeJson(server.lastAnswer)},
+            {"last_offset_seconds", Optional(server.lastOffsetSeconds)},
+            {"last_delay_seconds", Optional(server.lastDelaySeconds)},
+            {"last_rejection", TextOrNull(server.lastRejection)},
+            {"outvoted", server.outvoted},
+            {"refusing", server.refusing},
+        });
+    }
+    return {
+        {"state", reference->state},
+        {"computer_offset_seconds", Optional(reference->computerOffsetSeconds)},
+        {"error_bound_seconds", Optional(reference->errorBoundSeconds)},
+        {"delay_seconds", Optional(reference->delaySeconds)},
+        {"max_error_seconds", reference->maxErrorSeconds},
+        {"servers", servers},
+    };
+}
+
 json DeviceJson(const DeviceStatus& device) {
     return {
         {"name", Text(device.name)},
@@ -120,6 +154,7 @@ std::string StatusToJson(const SyncStatus& status, const StatusTime& written) {
                               : json(nullptr)},
         {"counts_since", TimeJson(status.countsSince)},
         {"clock", ClockJson(status.clock)},
+        {"reference", ReferenceJson(status.reference)},
         {"devices", devices},
     };
     // Should a text still be no UTF-8, it is mended rather than the document lost.

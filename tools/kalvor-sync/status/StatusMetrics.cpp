@@ -96,6 +96,78 @@ private:
     std::string m_text;
 };
 
+std::string Flag(bool value) {
+    return value ? "1" : "0";
+}
+
+// The time reference's families: its state, its measures, and each server's.
+void ReferenceMetrics(Families& out, const SyncStatus& status, const ReferenceStatus& reference) {
+    const auto each = [&](const std::string& value) {
+        out.PerDevice(status, [&](const DeviceStatus&) { return value; });
+    };
+    out.Family("kalvor_sync_reference_state", "gauge",
+               "The time reference (--ntp-server): 1 for its state (synced, holdover, unsynced), "
+               "0 for the others.");
+    for (const DeviceStatus& device : status.devices) {
+        for (const char* state : {"synced", "holdover", "unsynced"}) {
+            out.Sample(Families::DeviceLabel(device) + ",state=\"" + state + "\"",
+                       Flag(reference.state == state));
+        }
+    }
+    const struct {
+        const char* name;
+        const char* help;
+        std::optional<double> value;
+    } measures[] = {
+        {"kalvor_sync_reference_computer_offset_seconds",
+         "The computer's clock minus true time, as the time reference measures it.",
+         reference.computerOffsetSeconds},
+        {"kalvor_sync_reference_error_bound_seconds",
+         "The most the time reference's true time may be wrong by.", reference.errorBoundSeconds},
+        {"kalvor_sync_reference_delay_seconds",
+         "The round trip to the servers the time reference goes by.", reference.delaySeconds},
+        {"kalvor_sync_reference_max_error_seconds",
+         "The error bound past which --require-synced holds the devices back (--max-error).",
+         reference.maxErrorSeconds},
+    };
+    for (const auto& measure : measures) {
+        if (measure.value) {
+            out.Family(measure.name, "gauge", measure.help);
+            each(Number(*measure.value));
+        }
+    }
+    const struct {
+        const char* name;
+        const char* help;
+        std::function<std::string(const ServerStatus&)> value;
+    } perServer[] = {
+        {"kalvor_sync_reference_server_reachable",
+         "Whether the NTP server answered any of the last eight requests.",
+         [](const ServerStatus& s) { return Flag(s.reach != 0); }},
+        {"kalvor_sync_reference_server_last_answer_timestamp_seconds",
+         "When the NTP server's last answer was taken, in seconds since 1970-01-01 UTC; 0 if "
+         "never.",
+         [](const ServerStatus& s) { return Seconds(s.lastAnswer); }},
+        {"kalvor_sync_reference_server_refusing",
+         "Whether the NTP server refused kalvor-sync (a kiss-o'-death DENY or RSTR): it is "
+         "asked no more.",
+         [](const ServerStatus& s) { return Flag(s.refusing); }},
+        {"kalvor_sync_reference_server_outvoted",
+         "Whether the NTP server's time disagreed with the majority's.",
+         [](const ServerStatus& s) { return Flag(s.outvoted); }},
+    };
+    for (const auto& family : perServer) {
+        out.Family(family.name, "gauge", family.help);
+        for (const DeviceStatus& device : status.devices) {
+            for (const ServerStatus& server : reference.servers) {
+                out.Sample(Families::DeviceLabel(device) + ",server=\"" +
+                               LabelValue(server.server) + "\"",
+                           family.value(server));
+            }
+        }
+    }
+}
+
 } // namespace
 
 std::string StatusToMetrics(const SyncStatus& status) {
@@ -155,6 +227,13 @@ std::string StatusToMetrics(const SyncStatus& status) {
             out.PerDevice(status, always(Number(*clock.maximumErrorMicroseconds / 1e6)));
         }
     }
+
+    if (status.reference) {
+        ReferenceMetrics(out, status, *status.reference);
+    }
+    out.Family("kalvor_sync_period_seconds", "gauge",
+               "How often the device is set (--every), in seconds; 0 for a single run.");
+    out.PerDevice(status, always(std::to_string(status.periodMicroseconds / 1'000'000)));
 
     for (const TimeFamily& family : kTimeFamilies) {
         out.Family(family.name, "gauge", family.help);

@@ -1,11 +1,14 @@
 #include "StatusReporter.h"
 
 #include "ClockStateWords.h"
+#include "ReferenceWords.h"
 #include "StatusJson.h"
 #include "StatusMetrics.h"
 #include "platform/FileReplace.h"
+#include "platform/MonotonicClock.h"
 #include "platform/SystemClock.h"
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -66,6 +69,7 @@ StatusReporter::StatusReporter(const SyncCommand& command, SyncLog& log,
                          Now())),
       m_statusFile(command.m_statusFile), m_metricsFile(command.m_metricsFile),
       m_following(command.m_everyMicroseconds > 0), m_log(log), m_notify(notify),
+      m_maxErrorMicroseconds(command.m_maxErrorMicroseconds),
       m_lastSignOfLife(std::chrono::steady_clock::now()) {}
 
 void StatusReporter::Started() {
@@ -123,10 +127,11 @@ void StatusReporter::SequenceDone(const DeviceRecords& devices, SequenceEnd end,
     Ready();
 }
 
-void StatusReporter::Refused(const DeviceRecords& devices, const platform::ClockSyncState& clock) {
+void StatusReporter::Refused(const DeviceRecords& devices, const platform::ClockSyncState& clock,
+                             const std::string& because) {
     const StatusTime at = Now();
     m_status.clock = clock;
-    const std::string why = "not set (--require-synced): " + ClockStateSentence(clock);
+    const std::string why = "not set (--require-synced): " + because;
     for (const DeviceRecord* device : devices) {
         RecordAttempt(m_status, device->Label(), DeviceOutcome::Refused, why, {}, at);
     }
@@ -134,19 +139,44 @@ void StatusReporter::Refused(const DeviceRecords& devices, const platform::Clock
     Publish();
 }
 
-void StatusReporter::WaitingForClock(const platform::ClockSyncState& clock) {
-    const bool changed = m_status.state != RunState::WaitingForClock || !m_status.clock ||
-                         m_status.clock->status != clock.status ||
-                         m_status.clock->reason != clock.reason;
+void StatusReporter::WaitingForClock(const platform::ClockSyncState& clock,
+                                     const std::string& because) {
+    const std::string line =
+        (m_status.reference ? "waiting until the time reference tells the time"
+                            : "waiting until the computer's clock is synchronised") +
+        std::string(" (--require-synced): ") + because;
+    const bool changed = m_status.state != RunState::WaitingForClock || line != m_statusLine;
     m_status.clock = clock;
     m_status.state = RunState::WaitingForClock;
     if (changed) {
         // Rewritten when what it says changes, not every time the clock is asked again.
-        m_statusLine = "waiting until the computer's clock is synchronised (--require-synced): " +
-                       ClockStateSentence(clock);
+        m_statusLine = line;
         Publish();
     }
     Ready();
+}
+
+void StatusReporter::ReferenceNow(const reference::ReferenceReport& report) {
+    const std::int64_t monotonic = platform::MonotonicMicroseconds();
+    const std::int64_t wall = platform::SystemClockMicroseconds();
+    const std::string before = m_status.reference ? m_status.reference->state : std::string();
+    m_status.reference = ReferenceStatusOf(report, m_maxErrorMicroseconds, monotonic, wall);
+    const std::string& now = m_status.reference->state;
+    const bool changed = !before.empty() && now != before;
+    if (changed) {
+        // Where it runs as a service, the Event Log hears each change as a warning or a return.
+        const std::string sentence = ReferenceSentence(report);
+        if (report.state == reference::ReferenceState::Synced) {
+            m_log.Recovery(sentence);
+        } else {
+            m_log.Warning(sentence);
+        }
+    }
+    // The measures are kept fresh for those who watch them, not rewritten at every look.
+    if (changed || monotonic - m_referencePublished >= kReferencePublishMicroseconds) {
+        m_referencePublished = monotonic;
+        Publish();
+    }
 }
 
 void StatusReporter::Alive() {
@@ -190,7 +220,14 @@ void StatusReporter::Ready() {
 }
 
 void StatusReporter::Publish() {
-    m_notify.Status(m_statusLine);
+    m_notify.Status(
+        m_status.reference
+            ? m_statusLine + "; time reference " + m_status.reference->state +
+                  (m_status.reference->errorBoundSeconds
+                       ? ", error bound " + ErrorEstimateText(std::llround(
+                                                *m_status.reference->errorBoundSeconds * 1e6))
+                       : std::string())
+            : m_statusLine);
     if (!m_statusFile.empty()) {
         WriteFile(m_statusFile, StatusToJson(m_status, Now()), m_statusFailing);
     }

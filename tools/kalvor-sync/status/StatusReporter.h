@@ -35,11 +35,19 @@ public:
     void SequenceDone(const DeviceRecords& devices, SequenceEnd end, const RunReason& reason,
                       const platform::ClockSyncState& clock);
 
-    // --require-synced refused a single run's sequence (exit 4): a failure of every device.
-    void Refused(const DeviceRecords& devices, const platform::ClockSyncState& clock);
+    // --require-synced refused a single run's sequence (exit 4), `because` the computer's clock or
+    // the time reference is not good enough: a failure of every device.
+    void Refused(const DeviceRecords& devices, const platform::ClockSyncState& clock,
+                 const std::string& because);
 
-    // --require-synced with --every holds the devices back until the clock is synchronised.
-    void WaitingForClock(const platform::ClockSyncState& clock);
+    // --require-synced with --every holds the devices back until the clock is synchronised (or
+    // the time reference tells the time).
+    void WaitingForClock(const platform::ClockSyncState& clock, const std::string& because);
+
+    // How the time reference is now: kept for the files, which are written when its state changes
+    // (and the log told) and otherwise once a minute at most. Cheap: call it whenever the loop
+    // wakes.
+    void ReferenceNow(const reference::ReferenceReport& report);
 
     // The program's loop is alive: a sign of life for the service manager's watchdog, when one
     // is due. Cheap; call it whenever the loop wakes.
@@ -63,6 +71,9 @@ private:
     platform::ServiceNotify& m_notify;
     std::string m_statusLine;
     bool m_ready = false;
+    const std::int64_t m_maxErrorMicroseconds;
+    std::int64_t m_referencePublished = 0; // monotonic
+    static constexpr std::int64_t kReferencePublishMicroseconds = 60'000'000;
     bool m_statusFailing = false, m_metricsFailing = false; // told, until written again
     std::chrono::steady_clock::time_point m_lastSignOfLife;
 };

@@ -25,6 +25,33 @@ StatusTime StatusTimeAt(std::int64_t utcMicroseconds) {
                                  kalvor_zones::FormatUtcOffset(offsetMinutes * 60)};
 }
 
+ReferenceStatus ReferenceStatusOf(const reference::ReferenceReport& report,
+                                  std::int64_t maxErrorMicroseconds, std::int64_t monotonicNow,
+                                  std::int64_t wallNow) {
+    const auto seconds = [](const std::optional<double>& microseconds) {
+        return microseconds ? std::optional<double>(*microseconds / 1e6) : std::nullopt;
+    };
+    ReferenceStatus status{reference::StateName(report.state),
+                           seconds(report.computerOffsetMicroseconds),
+                           seconds(report.errorBoundMicroseconds),
+                           seconds(report.delayMicroseconds),
+                           static_cast<double>(maxErrorMicroseconds) / 1e6,
+                           {}};
+    for (const reference::ServerReport& server : report.servers) {
+        ServerStatus told{
+            server.server,        server.address,  server.reach,  server.pollSeconds, {}, {}, {},
+            server.lastRejection, server.outvoted, server.dropped};
+        if (server.lastAnswer) {
+            told.lastAnswer =
+                StatusTimeAt(wallNow - (monotonicNow - server.lastAnswer->monotonicMicroseconds));
+            told.lastOffsetSeconds = server.lastAnswer->offsetMicroseconds / 1e6;
+            told.lastDelaySeconds = server.lastAnswer->delayMicroseconds / 1e6;
+        }
+        status.servers.push_back(std::move(told));
+    }
+    return status;
+}
+
 const char* OutcomeName(DeviceOutcome outcome) {
     switch (outcome) {
     case DeviceOutcome::Set:

@@ -2,6 +2,7 @@
 
 #include "RunReason.h"
 #include "platform/ClockSync.h"
+#include "tools/kalvor-sync/reference/ReferenceReport.h"
 
 #include <cstdint>
 #include <optional>
@@ -47,6 +48,32 @@ struct DeviceStatus {
     friend bool operator==(const DeviceStatus&, const DeviceStatus&) = default;
 };
 
+// One NTP server of the time reference, as the status tells it.
+struct ServerStatus {
+    std::string server;     // as the user named it
+    std::string address;    // the address asked; empty before a look-up found one
+    std::uint8_t reach = 0; // the last eight requests, answered (1) or not, newest lowest
+    int pollSeconds = 0;
+    std::optional<StatusTime> lastAnswer;
+    std::optional<double> lastOffsetSeconds; // of its last answer: its time minus the computer's
+    std::optional<double> lastDelaySeconds;
+    std::string lastRejection; // why an answer was last refused, or a look-up failed
+    bool outvoted = false;     // its word disagreed with the majority's
+    bool refusing = false;     // it refused us (DENY, RSTR): asked no more
+    friend bool operator==(const ServerStatus&, const ServerStatus&) = default;
+};
+
+// The time reference (--ntp-server), as the status tells it.
+struct ReferenceStatus {
+    std::string state;                           // "synced", "holdover", "unsynced"
+    std::optional<double> computerOffsetSeconds; // the computer's clock minus true time
+    std::optional<double> errorBoundSeconds;
+    std::optional<double> delaySeconds;
+    double maxErrorSeconds = 0; // --max-error
+    std::vector<ServerStatus> servers;
+    friend bool operator==(const ReferenceStatus&, const ReferenceStatus&) = default;
+};
+
 enum class RunState {
     Starting,        // before the first sequence
     Running,         // between sequences, or after the one of a single run
@@ -66,12 +93,19 @@ struct SyncStatus {
     std::optional<int> exitStatus;                 // once stopped
     std::string stoppedBy;                         // who stopped it, in words; empty: it ended
     std::optional<platform::ClockSyncState> clock; // as last read
+    std::optional<ReferenceStatus> reference;      // with --ntp-server
     std::vector<DeviceStatus> devices;             // in the order of the command line
 };
 
 // A run's status before anything happened: the devices named, no history.
 SyncStatus NewStatus(const std::string& version, const std::vector<std::string>& deviceNames,
                      std::int64_t periodMicroseconds, const StatusTime& now);
+
+// The reference as its report tells it, the report's monotonic moments made instants of the
+// computer's clock (read together as `monotonicNow` and `wallNow`).
+ReferenceStatus ReferenceStatusOf(const reference::ReferenceReport& report,
+                                  std::int64_t maxErrorMicroseconds, std::int64_t monotonicNow,
+                                  std::int64_t wallNow);
 
 // Takes each device's history (last attempt, success and failure, outcome, last error, reason
 // and counts) from an earlier status of a device of the same name, and the time the counts run
