@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The systemd units as shipped, without a systemd that runs them (these machines do not run it as
 # PID 1): each scores at most 2.0 in systemd-analyze security --offline=true, and systemd-analyze
-# verify accepts them; they give the program what it needs, and no more: the system calls and
+# verify accepts them, also with the drop-in that opens a serial line's unit to a time reference's
+# servers (time-reference.conf); they give the program what it needs, and no more: the system calls and
 # socket families it makes in a single run, in a following run fed to a watchdog and with a port
 # that is absent (traced with strace) are all allowed, the read-only adjtimex() of the clock
 # check among them, and so are those of a run from a device list with a device on the network
 # and a name to look up, for the list's unit; the device policy lets serial lines through; the
-# status and metrics go to a runtime folder kept after the run and readable by a node exporter.
+# status and metrics go to a runtime folder kept after the run and readable by a node exporter; a
+# run with a time reference, traced, stays within a serial line's unit with the drop-in.
 #
 # What the sandbox does when systemd runs the units is not exercised here.
 #
@@ -65,13 +67,37 @@ done
 root=$links/root
 mkdir -p "$root/usr/bin" "$root/usr/lib/systemd/system" "$root/usr/share/man/man1"
 cp "$sync_program" "$root/usr/bin/kalvor-sync"
-cp "$units"/* "$root/usr/lib/systemd/system/"
+cp "$units"/*.service "$units"/*.timer "$root/usr/lib/systemd/system/"
 gzip -c "$manual" >"$root/usr/share/man/man1/kalvor-sync.1.gz"
 escaped=$(systemd-escape serial/by-id/usb-FTDI_A1)
 MANPATH=$root/usr/share/man systemd-analyze verify --root="$root" --recursive-errors=no \
     kalvor-sync@ttyUSB0.service kalvor-sync@ttyUSB0.timer kalvor-sync-follow@ttyUSB0.service \
     "kalvor-sync-follow@$escaped.service" kalvor-sync-list@hall.service >"$links/verify" 2>&1
 if [[ $? == 0 && ! -s $links/verify ]]; then pass; else fail "systemd-analyze verify accepts the units" "$links/verify"; fi
+
+# --- The serial lines' units with the time reference's drop-in, as the README says to apply it:
+# still at most the threshold, and accepted.
+for unit in kalvor-sync@.service kalvor-sync-follow@.service; do
+    mkdir -p "$root/etc/systemd/system/$unit.d"
+    cp "$units/time-reference.conf" "$root/etc/systemd/system/$unit.d/"
+    instance=${unit/@/@ttyUSB0}
+    report=$(systemd-analyze security --offline=true --root="$root" --threshold=${threshold/./} "$instance" 2>&1)
+    status=$?
+    score=$(sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p' <<<"$report")
+    echo "$unit with time-reference.conf: exposure $score"
+    if [[ $status == 0 && -n $score ]]; then pass; else
+        fail "$unit with the drop-in scores at most $threshold (it scores ${score:-nothing})"
+    fi
+    if [[ $(settings "$unit" EnvironmentFile) == -/etc/default/kalvor-sync &&
+        $(settings "$unit" ExecStart) == *' $KALVOR_SYNC_OPTIONS' ]]; then pass; else
+        fail "$unit takes the options of /etc/default/kalvor-sync" "$units/$unit"
+    fi
+done
+MANPATH=$root/usr/share/man systemd-analyze verify --root="$root" --recursive-errors=no \
+    kalvor-sync@ttyUSB0.service kalvor-sync-follow@ttyUSB0.service >"$links/verify" 2>&1
+if [[ $? == 0 && ! -s $links/verify ]]; then pass; else
+    fail "systemd-analyze verify accepts the units with the drop-in" "$links/verify"
+fi
 
 # --- What the program does, traced: a single run with its files, a following one whose watchdog
 # it feeds over a notify socket nobody reads, and a port that is not there.
@@ -95,6 +121,16 @@ sleep 3
 kill -INT "$(pgrep -P $following)"
 wait $following
 traced absent "$sync_program" --port "$links/absent" "${files[@]}" >/dev/null 2>&1
+# A time reference's server, as the tests' own NTP server on loopback (the program's socket
+# families and calls with it are held to the drop-in below).
+"$here/../sync/reference/ntp-test-server" >"$links/ntp-port" &
+pids+=($!)
+until [[ -s $links/ntp-port ]]; do sleep 0.05; done
+traced reference "$sync_program" --port "$links/pc" --ntp-server "127.0.0.1:$(cat "$links/ntp-port")" \
+    "${files[@]}" >"$links/reference-out" 2>&1
+if grep -q '^set .* by the time reference' "$links/reference-out"; then pass; else
+    fail "the traced run with a time reference sets the device by it" "$links/reference-out"
+fi
 # A device list with a serial line and a network device reached by name, as the list's unit runs.
 "$sim_program" --port tcp://127.0.0.1:0 --json >"$links/net-sim" 2>&1 &
 pids+=($!)
@@ -129,6 +165,7 @@ for unit in "${services[@]}"; do
     else
         used "$links/families" "$links"/trace-{once,following,absent}.*
     fi
+    allowed_families=$(settings "$unit" RestrictAddressFamilies)
     # The lines in their order: the first allows, each "~" line then takes away and each other
     # line adds to what is allowed.
     : >"$links/permitted"
@@ -146,9 +183,21 @@ for unit in "${services[@]}"; do
     if [[ ! -s $links/refused ]]; then pass; else
         fail "$unit lets every system call of the program through" "$links/refused"
     fi
-    # shellcheck disable=SC2046
-    if [[ -z $(comm -23 "$links/families" <(printf '%s\n' $(settings "$unit" RestrictAddressFamilies) | sort -u)) ]]; then pass; else
+    # shellcheck disable=SC2046,SC2086
+    if [[ -z $(comm -23 "$links/families" <(printf '%s\n' $allowed_families | sort -u)) ]]; then pass; else
         fail "$unit lets the program's socket families through ($(tr '\n' ' ' <"$links/families"))"
+    fi
+    # With a time reference, a serial line's unit with the drop-in: the drop-in's families.
+    if [[ $unit != kalvor-sync-list@.service ]]; then
+        used "$links/families" "$links"/trace-reference.*
+        comm -23 "$links/used" "$links/permitted" >"$links/refused"
+        allowed_families=$(sed -n 's/^RestrictAddressFamilies=//p' "$units/time-reference.conf")
+        # shellcheck disable=SC2086
+        if [[ ! -s $links/refused && -z $(comm -23 "$links/families" <(printf '%s\n' $allowed_families | sort -u)) ]]; then
+            pass
+        else
+            fail "$unit with the drop-in lets a run with a time reference through ($(tr '\n' ' ' <"$links/families"))" "$links/refused"
+        fi
     fi
     if [[ -z $(settings "$unit" ProtectClock | grep -ix 'yes\|true\|1') ]]; then pass; else
         fail "$unit leaves ProtectClock= off: it forbids the clock check's read-only adjtimex()"

@@ -9,6 +9,7 @@ static_assert(kConnectLimitSeconds == 3, "the usage text states the connect time
 const char* SyncUsageText() {
     return R"(usage: kalvor-sync --port N|DEVICE|URL [--port N|DEVICE|URL]... [--ports-from FILE]
                    [--no-align] [--offset MS] [--every DURATION] [--require-synced]
+                   [--ntp-server HOST[:PORT]]... [--max-error MS] [--ntp-min-poll SECONDS]
                    [--verbose | --quiet] [--status-file PATH] [--metrics-file PATH]
        kalvor-sync --dry-run [--at "YYYY-MM-DD HH:MM:SS"] [--no-align] [--offset MS] [--verbose]
        kalvor-sync --install-service --port N|DEVICE... --every DURATION [options]  (Windows)
@@ -43,6 +44,17 @@ Before each sequence it asks the system whether the computer's clock is kept to 
 cannot be told, it warns once on standard error: the device takes whatever time the computer
 has, right or wrong. --require-synced refuses to send instead.
 
+With a time reference (--ntp-server, a few servers), the devices get true time whatever the
+computer's clock says: kalvor-sync asks the servers (SNTP) at its start and then every 64 s to
+1024 s, keeps a model of the computer's monotonic clock against their time (its offset and its
+rate, with the majority's word where servers disagree), and plans every sequence on it, so that
+a step of the computer's clock moves nothing and a drifting one makes nothing drift. The
+reference is "synced" while the servers answer; "holdover" when they all fall silent: it goes on
+from its model, its error bound growing (15 microseconds a second and more); "unsynced" before its first
+answers, or once that bound passes 500 ms: the devices then get the computer's time, told once.
+A single run waits for each server's first answer (milliseconds on a LAN, up to 10 s for one
+that does not answer).
+
 Run by systemd as a Type=notify service, it tells systemd that it is ready once its first
 sequence is over, a status line after each sequence, and keeps the watchdog (WatchdogSec=) fed.
 On Windows it can run as a service of its own (--install-service), telling the Event Log of every
@@ -68,8 +80,18 @@ Options:
                     cannot be reached or fails is told once on stderr and tried again every half
                     second (all such devices in one try, a fresh connection each, while the
                     clocks are still watched), and set as soon as it is back
-  --require-synced  send nothing unless the system says the computer's clock is synchronised:
+  --require-synced  send nothing unless the system says the computer's clock is synchronised
+                    (with --ntp-server: unless the reference tells the time within --max-error):
                     exit with status 4 instead, or with --every wait until it is (told once)
+  --ntp-server HOST[:PORT]
+                    an NTP server of the time reference (port 123 by default; a name, an IPv4
+                    address or an IPv6 address in brackets); give it again for each further
+                    server. A device list may name servers too, a line "ntp-server HOST[:PORT]"
+  --max-error MS    with --require-synced: the most the reference in holdover may be wrong by
+                    for the devices to get its time (default 100)
+  --ntp-min-poll SECONDS
+                    the shortest interval between requests to a server that answers steadily:
+                    64 (the default), or 16 or 32 for servers on a LAN of one's own
   --status-file PATH
                     write how every device is to PATH, as one JSON document, at start, after
                     every sequence and at the end: the last attempt and success (local time with
@@ -109,7 +131,8 @@ Exit status (with several ports, the highest of theirs):
   2    usage: an option is missing or wrong (a URL that is not one, a bad device list line)
   3    a port opened, but a frame could not be written (a connection dropped mid-sequence, a
        serial line did not take a frame within 150 ms)
-  4    --require-synced, and the computer's clock is not synchronised (or that cannot be told)
+  4    --require-synced, and the computer's clock is not synchronised (or that cannot be told);
+       with --ntp-server: the reference tells no time, or may be wrong by more than --max-error
   5    --install-service: the service is installed already
   6    --uninstall-service: no such service is installed
   7    --install-service, --uninstall-service: not allowed (run it as administrator)
