@@ -48,6 +48,27 @@ TEST(ClockChange, AChangeOfTheUtcOffsetIsToldWithTheNewOffset) {
               "UTC offset changed to +05:45");
 }
 
+TEST(ClockChange, WhatTheReferenceTellsSetsTheDevicesAgainWhenItComesOrMoves) {
+    const struct {
+        ReferenceOffset setWith, now;
+        std::string why; // empty: nothing to do
+    } cases[] = {
+        {std::nullopt, std::nullopt, ""}, // it tells nothing yet: the computer's time stays
+        {std::nullopt, 7 * kSecond, "the time reference tells the time"},
+        {7 * kSecond, 7 * kSecond + 400'000, ""}, // within half a second: the drift of a model
+        {7 * kSecond, 8'200'000, "the time reference moved +1.2 s"},
+        {7 * kSecond, 3 * kSecond, "the time reference moved -4.0 s"},
+        {7 * kSecond, std::nullopt, ""}, // it lost the time: the devices keep theirs
+    };
+    for (const auto& [setWith, now, why] : cases) {
+        const auto change = DescribeReferenceChange(setWith, now);
+        EXPECT_EQ(change ? change->words : std::string(), why);
+        if (change) {
+            EXPECT_EQ(change->kind, RunReason::Kind::Reference);
+        }
+    }
+}
+
 TEST(ClockChange, AComputerThatStoodStillIsToldToo) {
     // Where the monotonic clock counts on through sleep, a sleep shows as a long gap instead.
     const auto before = Reading(1'000 * kSecond, 50 * kSecond);

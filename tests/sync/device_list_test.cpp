@@ -48,6 +48,12 @@ TEST(DeviceList, TheFirstBadLineIsToldByNumber) {
               "-60000 to 60000)");
     EXPECT_EQ(Read("COM1 offset=1 offset=2\n").problem,
               "clocks.list:1: \"offset=2\": one device per line, with at most offset=MS after it");
+    EXPECT_EQ(Read("ntp-server\n").problem,
+              "clocks.list:1: ntp-server needs a server: ntp-server HOST[:PORT]");
+    EXPECT_EQ(Read("COM1\nntp-server a b\n").problem,
+              "clocks.list:2: \"b\": one server per ntp-server line");
+    EXPECT_TRUE(Read("ntp-server ntp:70000\n")
+                    .problem.starts_with("clocks.list:1: ntp-server ntp:70000: "));
     EXPECT_EQ(Read("0\n").problem,
               "clocks.list:1: \"0\" is neither a port number from 1 to 255 nor a device");
     EXPECT_TRUE(Read("0\n").devices.empty());

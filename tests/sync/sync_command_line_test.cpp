@@ -66,6 +66,16 @@ TEST(SyncCommandLine, PortsDurationsAndOffsets) {
         EXPECT_EQ(each.latencyMicroseconds, 2'500);
     }
     EXPECT_TRUE(Parse({"--port", "1", "--require-synced"}).m_requireSynced);
+    // A time reference's servers, in the order given, and how much it may be wrong by.
+    const SyncCommand referenced =
+        Parse({"--port", "1", "--ntp-server", "[::1]:10123", "--ntp-server", "ntp.example",
+               "--max-error", "20", "--ntp-min-poll", "16"});
+    ASSERT_EQ(referenced.m_ntpServers.size(), 2u) << referenced.m_error;
+    EXPECT_EQ(referenced.m_ntpServers[0].Text(), "[::1]:10123");
+    EXPECT_EQ(referenced.m_ntpServers[1].port, 123);
+    EXPECT_EQ(referenced.m_maxErrorMicroseconds, 20'000);
+    EXPECT_EQ(referenced.m_ntpMinPollExponent, 4);
+    EXPECT_EQ(Parse({"--port", "1"}).m_maxErrorMicroseconds, kDefaultMaxErrorMicroseconds);
     EXPECT_FALSE(Parse({"--port", "1"}).m_requireSynced);
 
     EXPECT_EQ(Parse({"--port", "1", "--every", "90s"}).m_everyMicroseconds, 90 * kSecond);
@@ -102,6 +112,12 @@ TEST(SyncCommandLine, WhatIsWrongIsAUsageError) {
         {"--port", "tcp://clock:4001", "--port", "rfc2217://CLOCK:4001"},
         {"--port", "tcp://clock"},
         {"--ports-from", "/no/such/list"},
+        {"--port", "1", "--ntp-server", "ntp:0"},
+        {"--port", "1", "--ntp-server", "ntp", "--ntp-server", "NTP:123"},
+        {"--port", "1", "--max-error", "50"},
+        {"--port", "1", "--ntp-server", "ntp", "--max-error", "0"},
+        {"--port", "1", "--ntp-server", "ntp", "--ntp-min-poll", "8"},
+        {"--dry-run", "--ntp-server", "ntp"},
     };
     for (const auto& words : wrong) {
         std::vector<const char*> argv{"kalvor-sync"};
@@ -114,7 +130,8 @@ TEST(SyncCommandLine, WhatIsWrongIsAUsageError) {
 
 TEST(SyncCommandLine, ADeviceListAddsToThePortOptionsWithTheDefaultOffset) {
     const std::string path = ::testing::TempDir() + "kalvor-device-list-test.list";
-    std::ofstream(path) << "tcp://127.0.0.1:4001 offset=7\n# and one more\nCOM4\n";
+    std::ofstream(path) << "tcp://127.0.0.1:4001 offset=7\n# and one more\nCOM4\n"
+                           "ntp-server 127.0.0.1:10123\n";
     const std::string option = "--ports-from=" + path;
     const char* argv[] = {"kalvor-sync", "--port", "COM3", option.c_str(), "--offset", "1"};
     const SyncCommand command = ParseSyncCommand(6, argv);
@@ -126,6 +143,8 @@ TEST(SyncCommandLine, ADeviceListAddsToThePortOptionsWithTheDefaultOffset) {
     EXPECT_EQ(command.m_devices[1].Label(), "tcp://127.0.0.1:4001");
     EXPECT_EQ(command.m_devices[1].latencyMicroseconds, 7'000);
     EXPECT_EQ(command.m_devices[2].latencyMicroseconds, 1'000);
+    ASSERT_EQ(command.m_ntpServers.size(), 1u);
+    EXPECT_EQ(command.m_ntpServers[0].Text(), "127.0.0.1:10123");
 
     // A device given on the command line and in the list is given twice.
     std::ofstream(path) << "COM3\n";

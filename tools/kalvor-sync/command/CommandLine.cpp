@@ -57,6 +57,13 @@ bool ParseDuration(const std::string& text, std::int64_t& microseconds) {
     return microseconds >= kShortestPeriod;
 }
 
+// A host's name as names compare: in any case.
+std::string Lowered(std::string host) {
+    std::transform(host.begin(), host.end(), host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return host;
+}
+
 // What makes two devices the same: a serial port's device, a network device's host (in any
 // case) and port, whichever protocol reaches it.
 std::string DeviceKey(const kalvor_tools::DeviceAddress& address) {
@@ -64,10 +71,7 @@ std::string DeviceKey(const kalvor_tools::DeviceAddress& address) {
         return port->device;
     }
     const auto& device = std::get<kalvor_tools::NetworkDevice>(address);
-    std::string host = device.host;
-    std::transform(host.begin(), host.end(), host.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return "[" + host + "]:" + std::to_string(device.port);
+    return "[" + Lowered(device.host) + "]:" + std::to_string(device.port);
 }
 
 // The options as written, before their values are read.
@@ -162,11 +166,13 @@ Problem ReadServers(const Words& words, SyncCommand& command) {
     }
     servers.insert(servers.end(), command.m_ntpServers.begin(), command.m_ntpServers.end());
     command.m_ntpServers.clear();
+    std::vector<std::string> seen;
     for (const reference::ServerAddress& server : servers) {
-        if (std::find(command.m_ntpServers.begin(), command.m_ntpServers.end(), server) !=
-            command.m_ntpServers.end()) {
+        const std::string key = Lowered(server.host) + ":" + std::to_string(server.port);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
             return "the NTP server " + server.Text() + " is given twice";
         }
+        seen.push_back(key);
         command.m_ntpServers.push_back(server);
     }
     if (words.maxError) {
