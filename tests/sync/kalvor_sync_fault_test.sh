@@ -161,15 +161,17 @@ finish $every_pid 10 >/dev/null
 if [[ $mode == native ]]; then
     tcflow_on TCOOFF
     started=$(now)
-    "${sync[@]}" --port "$computer_end" --port "$stuck" --no-align >/dev/null 2>"$links/stop-err" &
-    sleep 0.05
+    "${sync[@]}" --port "$computer_end" --port "$stuck" --no-align --verbose >"$links/stop-out" \
+        2>"$links/stop-err" &
+    # The clock's state is told just before the first frame, which the stuck line holds 150 ms.
+    until_seen "$links/stop-out" . 10
     kill -TERM $!
     finish $! 5
     status=$? took=$(seconds_between "$started" "$(now)")
     echo "stopped during the stuck write: ended after $took s"
     at_most "$took" 2 || status="$status after $took s"
     expect "SIGTERM during a stuck write ends the run with 130 within 2 s, saying who stopped it" \
-        130 "$status" "$links/stop-err" "interrupted by SIGTERM after 1 of 7 frames"
+        130 "$status" "$links/stop-err" "interrupted by SIGTERM after [01] of 7 frames"
 fi
 stop_line
 
