@@ -40,14 +40,19 @@ TEST(DeviceList, DevicesOffsetsCommentsAndBlanks) {
 TEST(DeviceList, TheFirstBadLineIsToldByNumber) {
     EXPECT_EQ(Read("COM1\n\n# fine so far\ntcp://clock\nCOM2\n").problem,
               "clocks.list:4: \"tcp://clock\": no port number: tcp://HOST:PORT");
-    EXPECT_EQ(Read("COM1 offset=ten\n").problem,
-              "clocks.list:1: \"offset=ten\" after the device is not offset=MS (milliseconds "
-              "from -60000 to 60000)");
-    EXPECT_EQ(Read("COM1 COM2\n").problem,
-              "clocks.list:1: \"COM2\" after the device is not offset=MS (milliseconds from "
-              "-60000 to 60000)");
+    const std::string neither = "\" after the device is neither offset=MS (milliseconds from "
+                                "-60000 to 60000) nor zone=AREA/CITY";
+    EXPECT_EQ(Read("COM1 offset=ten\n").problem, "clocks.list:1: \"offset=ten" + neither);
+    EXPECT_EQ(Read("COM1 COM2\n").problem, "clocks.list:1: \"COM2" + neither);
     EXPECT_EQ(Read("COM1 offset=1 offset=2\n").problem,
-              "clocks.list:1: \"offset=2\": one device per line, with at most offset=MS after it");
+              "clocks.list:1: \"offset=2\": one device per line, with at most one offset= and "
+              "one zone= after it");
+    EXPECT_EQ(Read("COM1 zone=Asia/Tokyo zone=UTC\n").problem,
+              "clocks.list:1: \"zone=UTC\": one device per line, with at most one offset= and one "
+              "zone= after it");
+    EXPECT_TRUE(Read("COM1 zone=../etc/passwd\n")
+                    .problem.starts_with("clocks.list:1: zone=../etc/passwd: "));
+    EXPECT_EQ(Read("COM1 zone=Asia/Tokyo offset=3\n").devices.at(0).zone, "Asia/Tokyo");
     EXPECT_EQ(Read("ntp-server\n").problem,
               "clocks.list:1: ntp-server needs a server: ntp-server HOST[:PORT]");
     EXPECT_EQ(Read("COM1\nntp-server a b\n").problem,

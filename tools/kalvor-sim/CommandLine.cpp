@@ -18,7 +18,8 @@ bool ParseCount(const std::string& text, int lowest, int highest, int& value) {
 } // namespace
 
 const char* UsageText() {
-    return R"(usage: kalvor-sim [--json] [--sequences N] [--silence-ms MS] [--line-time] --port N|DEVICE
+    return R"(usage: kalvor-sim [--json] [--sequences N] [--silence-ms MS] [--line-time] [--zone AREA/CITY]
+                  --port N|DEVICE
        kalvor-sim [--json] [--sequences N] [--silence-ms MS] [--line-time] [--devices N]
                   --port tcp://ADDRESS:PORT|rfc2217://ADDRESS:PORT [--port URL]...
        kalvor-sim [--json] [--sequences N] [--silence-ms MS] --replay FILE
@@ -58,6 +59,8 @@ Options:
   --devices N       with network devices: N devices per --port (1 to 10000)
   --silence-ms MS   a frame whose next byte comes more than MS ms later is truncated
                     (default 100; a frame takes 4.2 ms at 9600 baud, frames come 200 ms apart)
+  --zone AREA/CITY  the device shows the civil time of that IANA zone (a wall of world clocks):
+                    its error is told against that zone's time, from the computer's clock
   --line-time       stamp each byte with the time a 9600-baud line would deliver it (1.04 ms
                     after the line was free) instead of the time it was read: a
                     pseudo-terminal delivers a whole frame at once, 4.17 ms before a real line
@@ -111,6 +114,7 @@ CommandLine ParseCommandLine(int argc, const char* const argv[]) {
     app.add_option("--sequences", sequences);
     app.add_option("--silence-ms", silence);
     app.add_option("--devices", devices);
+    app.add_option("--zone", command.m_zone);
     if (const auto error = kalvor_tools::ParseArguments(app, argc, argv)) {
         return fail(*error);
     }

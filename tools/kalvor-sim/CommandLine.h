@@ -21,6 +21,9 @@ struct CommandLine {
     // --port tcp://ADDRESS:PORT or rfc2217://ADDRESS:PORT, each --devices N times (on the ports
     // that follow PORT, or on free ports for 0)
     std::vector<kalvor_tools::NetworkDevice> m_listen;
+    // --zone AREA/CITY: the device shows that zone's civil time, and is judged against it; empty:
+    // the computer's local time.
+    std::string m_zone;
     std::string m_error; // with UsageError: what is wrong, for stderr
 };
 

@@ -4,7 +4,10 @@
 #include "PortSource.h"
 #include "ReplaySources.h"
 #include "platform/LocalTime.h"
+#include "platform/SystemClock.h"
 #include "tools/common/PortErrorWords.h"
+#include "tools/common/zones/CivilTime.h"
+#include "tools/common/zones/ZoneLibrary.h"
 
 #include <fstream>
 #include <iostream>
@@ -28,7 +31,20 @@ int main(int argc, char* argv[]) {
         break;
     }
 
-    const LocalClock clock = [] { return platform::ReadLocalTime(); };
+    // A device of a zone reads that zone's civil time off the computer's clock.
+    LocalClock clock = [] { return platform::ReadLocalTime(); };
+    if (!command.m_zone.empty()) {
+        std::string error;
+        auto zone = kalvor_zones::ZoneLibrary::System().Load(command.m_zone, error);
+        if (!zone) {
+            std::cerr << "kalvor-sim: --zone " << command.m_zone << ": " << error
+                      << "\n(kalvor-sim --help tells more)\n";
+            return 2;
+        }
+        clock = [rules = std::move(*zone)] {
+            return kalvor_zones::CivilTimeAt(rules, platform::SystemClockMicroseconds());
+        };
+    }
     if (!command.m_listen.empty()) {
         return RunNetworkSimulator(command.m_listen, clock, command.m_options, std::cout,
                                    std::cerr);

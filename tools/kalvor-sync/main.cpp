@@ -1,5 +1,6 @@
 // kalvor-sync: sets clock devices' date and time from the command line. See SyncUsageText().
 #include "platform/ClockSync.h"
+#include "tools/common/zones/ZoneLibrary.h"
 #include "tools/kalvor-sync/command/CommandLine.h"
 #include "tools/kalvor-sync/command/ExitStatus.h"
 #include "tools/kalvor-sync/command/UsageText.h"
@@ -11,6 +12,18 @@
 
 using namespace kalvor_sync;
 
+namespace {
+
+// Which zone data the devices' zones are read from: "zone data 2026f in /usr/share/zoneinfo".
+std::string ZoneDataLine() {
+    const kalvor_zones::ZoneLibrary zones = kalvor_zones::ZoneLibrary::System();
+    const std::string version = zones.Version();
+    return version.empty() ? "zone data: none found in " + zones.Folder()
+                           : "zone data " + version + " in " + zones.Folder();
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     const SyncCommand command = ParseSyncCommand(argc, argv);
     switch (command.m_action) {
@@ -18,7 +31,7 @@ int main(int argc, char* argv[]) {
         std::cout << SyncUsageText();
         return kExitSent;
     case SyncCommand::Action::Version:
-        std::cout << "kalvor-sync " KALVOR_VERSION "\n";
+        std::cout << "kalvor-sync " KALVOR_VERSION "\n" << ZoneDataLine() << "\n";
         return kExitSent;
     case SyncCommand::Action::UsageError:
         std::cerr << "kalvor-sync: " << command.m_error << "\n(kalvor-sync --help tells more)\n";

@@ -5,12 +5,15 @@
 #include "tools/common/ArgumentParsing.h"
 #include "tools/common/InstantText.h"
 #include "tools/common/PortArgument.h"
+#include "tools/common/zones/ZoneLibrary.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <tuple>
 
 namespace kalvor_sync {
@@ -83,6 +86,7 @@ struct Words {
     std::vector<std::string> servers;
     std::optional<std::string> portsFrom, offset, every, at, statusFile, metricsFile, maxError;
     std::optional<int> minPoll;
+    std::optional<std::string> zone;
     bool noAlign = false, dryRun = false, requireSynced = false, quiet = false, verbose = false;
     bool installService = false, uninstallService = false, runAsService = false;
 };
@@ -96,6 +100,7 @@ std::optional<std::string> ReadWords(int argc, const char* const argv[], Words& 
     app.add_option("--ntp-server", words.servers);
     app.add_option("--max-error", words.maxError);
     app.add_option("--ntp-min-poll", words.minPoll);
+    app.add_option("--zone", words.zone);
     app.add_option("--offset", words.offset);
     app.add_option("--every", words.every);
     app.add_option("--at", words.at);
@@ -112,8 +117,30 @@ std::optional<std::string> ReadWords(int argc, const char* const argv[], Words& 
     return kalvor_tools::ParseArguments(app, argc, argv);
 }
 
-// The devices of --port and --ports-from, each once, with --offset for those that have no offset
-// of their own.
+// The zones the devices show, each read once from the zone files (ZoneLibrary::System()).
+class ZoneCache {
+public:
+    SharedZone Load(const std::string& name, std::string& error) {
+        if (const auto found = m_loaded.find(name); found != m_loaded.end()) {
+            return found->second;
+        }
+        if (!m_library) {
+            m_library = kalvor_zones::ZoneLibrary::System();
+        }
+        auto rules = m_library->Load(name, error);
+        if (!rules) {
+            return nullptr;
+        }
+        return m_loaded[name] = std::make_shared<DeviceZone>(DeviceZone{name, std::move(*rules)});
+    }
+
+private:
+    std::optional<kalvor_zones::ZoneLibrary> m_library;
+    std::map<std::string, SharedZone> m_loaded;
+};
+
+// The devices of --port and --ports-from, each once, with --offset and --zone for those that have
+// no offset or zone of their own.
 Problem ReadDevices(const Words& words, SyncCommand& command) {
     if (words.offset && !ParseOffset(*words.offset, command.m_latencyMicroseconds)) {
         return "--offset: \"" + *words.offset +
@@ -125,7 +152,7 @@ Problem ReadDevices(const Words& words, SyncCommand& command) {
         if (!argument.device) {
             return "--port: " + argument.problem;
         }
-        listed.push_back({std::move(*argument.device), std::nullopt});
+        listed.push_back({std::move(*argument.device), std::nullopt, {}, 0});
     }
     if (words.portsFrom) {
         std::ifstream file(*words.portsFrom);
@@ -139,6 +166,16 @@ Problem ReadDevices(const Words& words, SyncCommand& command) {
         std::move(reading.devices.begin(), reading.devices.end(), std::back_inserter(listed));
         command.m_ntpServers = std::move(reading.servers);
     }
+    ZoneCache zones;
+    SharedZone given;
+    if (words.zone) {
+        std::string error;
+        given = zones.Load(*words.zone, error);
+        if (!given) {
+            return "--zone " + *words.zone + ": " + error;
+        }
+        command.m_zone = given;
+    }
     std::vector<std::string> seen;
     for (ListedDevice& device : listed) {
         const std::string key = DeviceKey(device.address);
@@ -146,9 +183,18 @@ Problem ReadDevices(const Words& words, SyncCommand& command) {
             return kalvor_tools::DeviceLabel(device.address) + " is given twice";
         }
         seen.push_back(key);
+        SharedZone zone = given;
+        if (!device.zone.empty()) {
+            std::string error;
+            zone = zones.Load(device.zone, error);
+            if (!zone) {
+                return "--ports-from: " + *words.portsFrom + ":" + std::to_string(device.line) +
+                       ": zone=" + device.zone + ": " + error;
+            }
+        }
         command.m_devices.push_back(
             {std::move(device.address),
-             device.latencyMicroseconds.value_or(command.m_latencyMicroseconds)});
+             device.latencyMicroseconds.value_or(command.m_latencyMicroseconds), std::move(zone)});
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "DeviceList.h"
 
+#include "tools/common/zones/ZoneLibrary.h"
+
 #include <charconv>
 #include <cmath>
 #include <sstream>
@@ -11,6 +13,7 @@ namespace {
 constexpr std::int64_t kLongestOffsetMs = 60'000;
 constexpr std::string_view kOffsetKey = "offset=";
 constexpr std::string_view kServerKey = "ntp-server";
+constexpr std::string_view kZoneKey = "zone=";
 
 // The line without its comment: '#' at the start of a word begins one.
 std::string WithoutComment(const std::string& line) {
@@ -76,19 +79,30 @@ DeviceListReading ReadDeviceList(std::istream& text, const std::string& name) {
         if (!argument.device) {
             return fail(argument.problem);
         }
-        ListedDevice listed{std::move(*argument.device), std::nullopt};
-        if (words >> option) {
-            std::int64_t latency = 0;
-            if (option.rfind(kOffsetKey, 0) != 0 ||
-                !ParseOffset(option.substr(kOffsetKey.size()), latency)) {
+        ListedDevice listed{std::move(*argument.device), std::nullopt, {}, number};
+        while (words >> option) {
+            const bool offset = option.rfind(kOffsetKey, 0) == 0;
+            const bool zone = option.rfind(kZoneKey, 0) == 0;
+            if ((offset && listed.latencyMicroseconds) || (zone && !listed.zone.empty())) {
                 return fail("\"" + option +
-                            "\" after the device is not offset=MS (milliseconds from -60000 to "
-                            "60000)");
+                            "\": one device per line, with at most one offset= and one zone= "
+                            "after it");
+            }
+            if (zone) {
+                listed.zone = option.substr(kZoneKey.size());
+                if (const std::string problem = kalvor_zones::ZoneNameProblem(listed.zone);
+                    !problem.empty()) {
+                    return fail("zone=" + listed.zone + ": " + problem);
+                }
+                continue;
+            }
+            std::int64_t latency = 0;
+            if (!offset || !ParseOffset(option.substr(kOffsetKey.size()), latency)) {
+                return fail("\"" + option +
+                            "\" after the device is neither offset=MS (milliseconds from -60000 "
+                            "to 60000) nor zone=AREA/CITY");
             }
             listed.latencyMicroseconds = latency;
-        }
-        if (words >> extra) {
-            return fail("\"" + extra + "\": one device per line, with at most offset=MS after it");
         }
         reading.devices.push_back(std::move(listed));
     }

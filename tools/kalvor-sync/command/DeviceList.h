@@ -15,11 +15,14 @@ namespace kalvor_sync {
 struct ListedDevice {
     kalvor_tools::DeviceAddress address;
     std::optional<std::int64_t> latencyMicroseconds; // offset=MS
+    std::string zone;                                // zone=AREA/CITY; empty: none given
+    int line = 0;                                    // where the list names it
 };
 
 // A device list (--ports-from FILE): one device per line as --port takes it ("COM3",
 // "/dev/ttyUSB0", "tcp://clock-hall:4001", "rfc2217://[::1]:7000"), optionally followed by
-// "offset=MS" for a device that takes the time later (or earlier) than the others; blank lines
+// "offset=MS" for a device that takes the time later (or earlier) than the others and
+// "zone=AREA/CITY" for one that shows another zone's time (either, both, in any order); blank lines
 // and comments from '#' on are skipped, and so are a byte-order mark and CR line ends, as Windows
 // editors write them. The devices, or the first line that is wrong as "NAME:LINE: what".
 // A line "ntp-server HOST[:PORT]" names a time reference's server instead (as --ntp-server).

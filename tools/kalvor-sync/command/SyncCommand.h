@@ -40,6 +40,7 @@ struct SyncCommand {
     std::int64_t m_latencyMicroseconds = 0;    // --offset MS, for devices without their own
     std::int64_t m_everyMicroseconds = 0;      // --every DURATION; 0: one sequence
     std::optional<LocalInstant> m_at;          // --at with --dry-run
+    SharedZone m_zone;                         // --zone: also what --dry-run shows
     Verbosity m_verbosity = Verbosity::Normal; // --quiet, --verbose
     // --ntp-server and a device list's ntp-server lines: the time reference's servers; none:
     // the devices get the computer's time.

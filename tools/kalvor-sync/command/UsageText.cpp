@@ -9,9 +9,11 @@ static_assert(kConnectLimitSeconds == 3, "the usage text states the connect time
 const char* SyncUsageText() {
     return R"(usage: kalvor-sync --port N|DEVICE|URL [--port N|DEVICE|URL]... [--ports-from FILE]
                    [--no-align] [--offset MS] [--every DURATION] [--require-synced]
-                   [--ntp-server HOST[:PORT]]... [--max-error MS] [--ntp-min-poll SECONDS]
+                   [--zone AREA/CITY] [--ntp-server HOST[:PORT]]... [--max-error MS]
+                   [--ntp-min-poll SECONDS]
                    [--verbose | --quiet] [--status-file PATH] [--metrics-file PATH]
-       kalvor-sync --dry-run [--at "YYYY-MM-DD HH:MM:SS"] [--no-align] [--offset MS] [--verbose]
+       kalvor-sync --dry-run [--at "YYYY-MM-DD HH:MM:SS"] [--zone AREA/CITY] [--no-align]
+                   [--offset MS] [--verbose]
        kalvor-sync --install-service --port N|DEVICE... --every DURATION [options]  (Windows)
        kalvor-sync --uninstall-service                                              (Windows)
        kalvor-sync --help | --version
@@ -44,14 +46,22 @@ Before each sequence it asks the system whether the computer's clock is kept to 
 cannot be told, it warns once on standard error: the device takes whatever time the computer
 has, right or wrong. --require-synced refuses to send instead.
 
+A device may show another zone's time (a wall of world clocks): with --zone AREA/CITY, or zone=
+in a device list, it gets that IANA zone's civil time (its weekday too) for the one instant all
+devices are set at, and under --every it is set again so that its seconds frame lands on each of
+its zone's changes of offset (daylight saving), the others left alone. The zone files are the
+system's on Linux ($TZDIR, or /usr/share/zoneinfo); on Windows the folder zoneinfo beside the
+program (--version tells which data).
+
 With a time reference (--ntp-server, a few servers), the devices get true time whatever the
 computer's clock says: kalvor-sync asks the servers (SNTP) at its start and then every 64 s to
 1024 s, keeps a model of the computer's monotonic clock against their time (its offset and its
 rate, with the majority's word where servers disagree), and plans every sequence on it, so that
 a step of the computer's clock moves nothing and a drifting one makes nothing drift. The
 reference is "synced" while the servers answer; "holdover" when they all fall silent: it goes on
-from its model, its error bound growing (15 microseconds a second and more); "unsynced" before its first
-answers, or once that bound passes 500 ms: the devices then get the computer's time, told once.
+from its model, its error bound growing (15 microseconds a second and more); "unsynced" before
+its first answers, or once that bound passes 500 ms: the devices then get the computer's time,
+told once.
 A single run waits for each server's first answer (milliseconds on a LAN, up to 10 s for one
 that does not answer).
 
@@ -66,8 +76,12 @@ Options:
                     again for each further device
   --ports-from FILE a device list, added to the --port options: one device per line as --port
                     takes it, optionally followed by offset=MS for that device alone (a network
-                    module or a long line may delay it more than the others); blank lines and
-                    '#' comments are skipped
+                    module or a long line may delay it more than the others) and zone=AREA/CITY;
+                    a line "ntp-server HOST[:PORT]" names a time reference's server; blank lines
+                    and '#' comments are skipped
+  --zone AREA/CITY  the devices show this IANA zone's time ("Asia/Tokyo"): those of --port, and
+                    those of a device list without a zone= of their own; with --dry-run, the
+                    frames a device in that zone gets at --at's instant (the computer's time)
   --no-align        send at once; the device then runs up to a second behind
   --offset MS       the device takes the time MS milliseconds after the seconds frame's last byte
                     reaches it (negative: before); the frames go that much earlier (later).

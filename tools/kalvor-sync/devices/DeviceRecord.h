@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct DeviceRecord {
     // words that name the device.
     PortOutcome outcome = PortOutcome::Sent;
     std::vector<std::string> errors;
+    // The UTC offset of the civil time it was last set to (its zone's, or the computer's).
+    std::optional<std::int32_t> setWithUtcOffsetSeconds;
 
     // --every: its last sequence or try failed, and that was told; a try of it is under way; when
     // the next try is due (monotonic microseconds).

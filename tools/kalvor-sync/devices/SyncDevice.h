@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceZone.h"
 #include "tools/common/PortArgument.h"
 
 #include <cstdint>
@@ -10,11 +11,14 @@ namespace kalvor_sync {
 // of its name included); --help states it.
 inline constexpr int kConnectLimitSeconds = 3;
 
-// One clock device to set: where it is, and how long after the seconds frame's last byte reaches
-// its line it takes the time (its own offset= in a device list, or --offset).
+// One clock device to set: where it is, how long after the seconds frame's last byte reaches its
+// line it takes the time (its own offset= in a device list, or --offset), and in which zone.
 struct SyncDevice {
     kalvor_tools::DeviceAddress address;
     std::int64_t latencyMicroseconds = 0;
+    // The zone whose civil time it shows (zone= in a device list, or --zone); none: the
+    // computer's local time.
+    SharedZone zone = nullptr;
 
     const std::string& Label() const { return kalvor_tools::DeviceLabel(address); }
 };

@@ -2,6 +2,7 @@
 
 #include "ClockChange.h"
 #include "platform/MonotonicClock.h"
+#include "tools/common/zones/ZoneOffset.h"
 #include "tools/kalvor-sync/command/ExitStatus.h"
 
 namespace kalvor_sync {
@@ -13,7 +14,7 @@ constexpr std::int64_t kRetryMicroseconds = KeepInSync::kPortRetryMilliseconds *
 } // namespace
 
 KeepInSync::Step KeepInSync::Sequence(const DeviceRecords& chosen, bool opened,
-                                      const RunReason& reason) {
+                                      const RunReason& reason, std::optional<std::int64_t> setAt) {
     if (!m_check.BeforeSequence()) {
         m_reporter.WaitingForClock(m_check.LastState(), m_check.HeldBackBecause());
         return Step::HeldBack;
@@ -21,7 +22,7 @@ KeepInSync::Step KeepInSync::Sequence(const DeviceRecords& chosen, bool opened,
     SequenceEnd end =
         opened ? SequenceEnd::Completed : OpenDevices(chosen, m_network, m_log, m_interruption);
     if (end == SequenceEnd::Completed) {
-        end = m_run.Send(chosen, reason.words, m_check.Time());
+        end = m_run.Send(chosen, reason.words, m_check.Time(), setAt);
     }
     if (m_reference != nullptr && !opened) {
         // What the devices now hold, for the watch of what the reference tells next.
@@ -112,27 +113,43 @@ ReferenceOffset KeepInSync::ReferenceOffsetAt(const platform::ClockReadings& now
                     : std::nullopt;
 }
 
+std::optional<KeepInSync::ZoneChange> KeepInSync::NextZoneChange(std::int64_t after) const {
+    std::optional<ZoneChange> next;
+    for (const DeviceRecord& device : m_devices) {
+        const DeviceZone* zone = device.device.zone.get();
+        if (zone == nullptr) {
+            continue;
+        }
+        const auto at =
+            zone->rules.NextOffsetChange(DeviceZone::FloorSeconds(after), kZoneHorizonSeconds);
+        if (at && (!next || *at * 1'000'000 < next->at)) {
+            next = ZoneChange{*at * 1'000'000, zone};
+        }
+    }
+    return next;
+}
+
 int KeepInSync::Run() {
     // The period is kept on the monotonic clock, so that steps of the wall clock move nothing.
     platform::ClockReadings last = platform::ReadClocks();
     std::int64_t nextRun = last.monotonicMicroseconds;
     std::int64_t nextClockAsk = last.monotonicMicroseconds; // while held back for the clock
-    bool runAll = true;
-    RunReason reason{RunReason::Kind::Start, ""};
+    std::optional<Due> due = Due{{RunReason::Kind::Start, ""}, nullptr, false, std::nullopt};
+    std::optional<ZoneChange> zoneChange = NextZoneChange(m_check.Time().Now());
     for (;;) {
         m_reporter.Alive();
-        if (runAll && last.monotonicMicroseconds >= nextClockAsk) {
+        if (due && last.monotonicMicroseconds >= nextClockAsk) {
             // The devices that are gone are left to their tries, so that one that never answers
             // does not hold up the others by its connect time limit.
-            DeviceRecords answering;
+            DeviceRecords chosen;
             for (DeviceRecord& device : m_devices) {
-                if (!device.failing) {
-                    answering.push_back(&device);
+                if (!device.failing && due->Takes(device)) {
+                    chosen.push_back(&device);
                 }
             }
             Step step = Step::Done;
-            if (!answering.empty()) {
-                step = Sequence(answering, false, reason);
+            if (!chosen.empty()) {
+                step = Sequence(chosen, false, due->reason, due->setAt);
             }
             if (step == Step::Interrupted) {
                 return kExitInterrupted;
@@ -141,11 +158,11 @@ int KeepInSync::Run() {
             if (step == Step::HeldBack) {
                 nextClockAsk = last.monotonicMicroseconds + kClockWaitMilliseconds * 1000;
             } else {
-                runAll = false;
                 // Runs longer than the period skip the runs they overlap.
-                while (nextRun <= last.monotonicMicroseconds) {
+                while (due->All() && nextRun <= last.monotonicMicroseconds) {
                     nextRun += m_periodMicroseconds;
                 }
+                due.reset();
             }
         }
 
@@ -161,21 +178,38 @@ int KeepInSync::Run() {
             if (change && change->kind == RunReason::Kind::ClockStep) {
                 change.reset();
             }
-            if (!change && !runAll) {
+            if (!change && !due) {
                 change = DescribeReferenceChange(m_setWith, ReferenceOffsetAt(now));
             }
         }
         last = now;
         if (change) {
-            reason = *change;
-            runAll = true;
+            // The computer's UTC offset is the local time's: the devices of a zone of their own
+            // keep theirs.
+            due =
+                Due{*change, nullptr, change->kind == RunReason::Kind::OffsetChange, std::nullopt};
+            zoneChange = NextZoneChange(m_check.Time().Now());
+            continue;
+        }
+        // A zone's change is known ahead: its devices are set so that their seconds frame lands
+        // on the change itself.
+        if (zoneChange && m_check.Time().Now() >= zoneChange->at - kZoneLeadMicroseconds) {
+            const std::int32_t offset = zoneChange->zone->UtcOffsetAt(zoneChange->at);
+            if (!due) {
+                due = Due{{RunReason::Kind::OffsetChange,
+                           zoneChange->zone->name + ": UTC offset changed to " +
+                               kalvor_zones::FormatUtcOffset(offset)},
+                          zoneChange->zone,
+                          false,
+                          zoneChange->at};
+            }
+            zoneChange = NextZoneChange(zoneChange->at);
             continue;
         }
         if (now.monotonicMicroseconds >= nextRun) {
             // A run held back for the clock keeps the reason it was due for.
-            if (!runAll) {
-                reason = {RunReason::Kind::Period, ""};
-                runAll = true;
+            if (!due) {
+                due = Due{{RunReason::Kind::Period, ""}, nullptr, false, std::nullopt};
             }
             continue;
         }

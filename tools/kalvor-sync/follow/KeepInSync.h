@@ -28,6 +28,11 @@ public:
     static constexpr int kClockLookMilliseconds = 250;
     static constexpr int kPortRetryMilliseconds = 500;
     static constexpr int kClockWaitMilliseconds = 1000;
+    // A zone's change of offset is prepared this long before it: its devices are opened (a
+    // network device within its 3 s) and their sequence begins 1.2 s before the change.
+    static constexpr std::int64_t kZoneLeadMicroseconds = 5'000'000;
+    // How far ahead the zones' changes are looked for; no zone goes a year without one it has.
+    static constexpr std::int64_t kZoneHorizonSeconds = std::int64_t{400} * 86'400;
 
     // `devices` are the run's records, which it keeps for as long as it runs.
     // `reference`, when there is one, is the time reference the clock check asks; the follow loop
@@ -47,9 +52,34 @@ public:
 private:
     enum class Step { Done, HeldBack, Interrupted };
 
+    // A run that is due: why, and for which devices: all of them, those that show the computer's
+    // local time (`localOnly`: its UTC offset changed), or those of `zone` (whose offset changes
+    // at `setAt`, when their devices take the time).
+    struct Due {
+        RunReason reason;
+        const DeviceZone* zone = nullptr;
+        bool localOnly = false;
+        std::optional<std::int64_t> setAt;
+
+        bool All() const { return zone == nullptr && !localOnly; }
+        bool Takes(const DeviceRecord& device) const {
+            return zone != nullptr ? device.device.zone.get() == zone
+                                   : !localOnly || device.device.zone == nullptr;
+        }
+    };
+    // The next change of a device's zone's UTC offset after `after` (microseconds since 1970
+    // UTC), and the zone.
+    struct ZoneChange {
+        std::int64_t at = 0;
+        const DeviceZone* zone = nullptr;
+    };
+    std::optional<ZoneChange> NextZoneChange(std::int64_t after) const;
+
     // One sequence on the devices chosen, opened here or (`opened`) by their tries, for
-    // `reason`; held back while the clock check says so.
-    Step Sequence(const DeviceRecords& chosen, bool opened, const RunReason& reason);
+    // `reason`, the devices taking the time at `setAt` when given; held back while the clock
+    // check says so.
+    Step Sequence(const DeviceRecords& chosen, bool opened, const RunReason& reason,
+                  std::optional<std::int64_t> setAt = std::nullopt);
     // Tells what became of each chosen device: a device that goes once, and its return once.
     void Tell(const DeviceRecords& chosen);
     // Waits up to `milliseconds` (less when a try ends), moving the tries on meanwhile; true once

@@ -1,5 +1,6 @@
 #include "SyncProgram.h"
 
+#include "tools/common/zones/ZoneLibrary.h"
 #include "tools/kalvor-sync/command/ExitStatus.h"
 #include "tools/kalvor-sync/follow/KeepInSync.h"
 #include "tools/kalvor-sync/reference/TimeReference.h"
@@ -63,6 +64,10 @@ int RunSync(const SyncCommand& command, std::ostream& out, std::ostream& errors,
     SequenceRun run(command.m_align, log, interruption);
     std::vector<DeviceRecord> devices = RecordsOf(command.m_devices);
 
+    const bool zoned = std::any_of(command.m_devices.begin(), command.m_devices.end(),
+                                   [](const SyncDevice& device) { return device.zone != nullptr; });
+    reporter.TellZones(command.m_devices,
+                       zoned ? kalvor_zones::ZoneLibrary::System().Version() : std::string());
     reporter.Started();
     if (timeReference) {
         // Before the first sequence, each server's first answer: milliseconds on a LAN, the

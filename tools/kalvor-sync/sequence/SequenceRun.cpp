@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <map>
 #include <thread>
+#include <utility>
 
 namespace kalvor_sync {
 
@@ -20,10 +22,18 @@ namespace {
 constexpr int kOpeningStepMs = 100;
 
 // One write instant of a sequence: a frame, and the devices whose plan writes it then.
+// A plan serves the devices of one latency and one zone: they take the same frames at the same
+// instants.
+using PlanKey = std::pair<std::int64_t, const DeviceZone*>;
+
+PlanKey KeyOf(const DeviceRecord& device) {
+    return {device.device.latencyMicroseconds, device.device.zone.get()};
+}
+
 struct Step {
     std::int64_t at = 0;
     int index = 0;
-    std::int64_t latency = 0; // the plan it belongs to
+    PlanKey plan; // the plan it belongs to
 };
 
 } // namespace
@@ -59,7 +69,7 @@ SequenceEnd OpenDevices(const DeviceRecords& devices, const NetworkOptions& netw
 }
 
 SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& reason,
-                              const TimeBase& time) {
+                              const TimeBase& time, std::optional<std::int64_t> setAt) {
     // Fine timers for this sequence only, not for the wait between runs.
     const platform::FineTimerResolution fineTimers;
 
@@ -78,25 +88,35 @@ SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& r
         }
     }
 
-    // One plan per latency. Aligned, they all set their devices at the same top of a second,
-    // the one the device that wants its frames earliest can still reach; not aligned, each
-    // starts at once.
+    // One plan per latency and zone. Aligned, they all set their devices at the same top of a
+    // second, the one the device that wants its frames earliest can still reach (or `setAt`,
+    // when it still can); not aligned, each starts at once. Each carries its zone's civil time
+    // of that instant, or the computer's.
     const std::int64_t now = time.Now();
-    const std::int64_t alignedAt = ChooseDeviceSetInstant(now, true, earliestLatency);
-    std::map<std::int64_t, SequencePlan> plans;
+    std::int64_t alignedAt = ChooseDeviceSetInstant(now, true, earliestLatency);
+    if (setAt && *setAt > alignedAt) {
+        alignedAt = *setAt;
+    }
+    std::map<PlanKey, SequencePlan> plans;
     for (const DeviceRecord* device : devices) {
-        const std::int64_t latency = device->device.latencyMicroseconds;
-        if (open(device) && !plans.contains(latency)) {
-            const std::int64_t setAt =
-                m_align ? alignedAt : ChooseDeviceSetInstant(now, false, latency);
-            plans.emplace(latency, PlanSequence(setAt, latency, &ComputerLocalTime));
+        const PlanKey key = KeyOf(*device);
+        if (open(device) && !plans.contains(key)) {
+            const DeviceZone* zone = key.second;
+            const std::int64_t at =
+                m_align ? alignedAt : ChooseDeviceSetInstant(now, false, key.first);
+            plans.emplace(key,
+                          PlanSequence(at, key.first,
+                                       zone != nullptr ? LocalTimeAtInstant([zone](std::int64_t t) {
+                                           return zone->CivilTimeAt(t);
+                                       })
+                                                       : LocalTimeAtInstant(&ComputerLocalTime)));
         }
     }
     // The instants are waited for on the time's own clock.
     std::vector<Step> steps;
-    for (const auto& [latency, plan] : plans) {
+    for (const auto& [key, plan] : plans) {
         for (int index = 0; index < kFramesPerSequence; ++index) {
-            steps.push_back({time.OnWaitClock(plan.m_writeAt[index]), index, latency});
+            steps.push_back({time.OnWaitClock(plan.m_writeAt[index]), index, key});
         }
     }
     std::stable_sort(steps.begin(), steps.end(),
@@ -109,10 +129,10 @@ SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& r
     std::vector<FrameTarget> targets;
     for (std::size_t s = 0; s < steps.size(); ++s) {
         const Step& step = steps[s];
-        const TimeFrame& frame = plans.at(step.latency).m_frames[step.index];
+        const TimeFrame& frame = plans.at(step.plan).m_frames[step.index];
         targets.clear();
         for (DeviceRecord* device : devices) {
-            if (open(device) && device->device.latencyMicroseconds == step.latency) {
+            if (open(device) && KeyOf(*device) == step.plan) {
                 targets.push_back({device, false, {}});
             }
         }
@@ -169,9 +189,15 @@ SequenceEnd SequenceRun::Send(const DeviceRecords& devices, const std::string& r
         if (!open(device)) {
             continue;
         }
-        const LocalInstant& instant = plans.at(device->device.latencyMicroseconds).m_instant;
+        const SequencePlan& plan = plans.at(KeyOf(*device));
+        const LocalInstant& instant = plan.m_instant;
+        const DeviceZone* zone = device->device.zone.get();
+        const std::int64_t takenAt = plan.m_deviceSetAt - device->device.latencyMicroseconds;
+        device->setWithUtcOffsetSeconds =
+            zone != nullptr ? zone->UtcOffsetAt(takenAt) : ComputerUtcOffsetAt(takenAt);
         m_log.DeviceSet("set " + device->Label() + " to " + kalvor_tools::FormatSecond(instant) +
                         " " + kalvor_tools::WeekdayName(instant.m_weekday) +
+                        (zone != nullptr ? " " + zone->name : std::string()) +
                         (time.Told().empty() ? "" : " " + time.Told()) +
                         (reason.empty() ? "" : " (" + reason + ")"));
         device->link.reset();

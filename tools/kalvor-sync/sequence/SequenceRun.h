@@ -6,6 +6,8 @@
 #include "tools/kalvor-sync/links/NetworkOptions.h"
 #include "tools/kalvor-sync/log/SyncLog.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kalvor_sync {
@@ -32,9 +34,11 @@ public:
         : m_align(align), m_log(log), m_interruption(interruption) {}
 
     // The sequence in `time` (TimeBase.h). `reason`, when not empty, is why it runs ("port back");
-    // each device set is told with it. A device without a link failed to open, and its record
-    // says so already.
-    SequenceEnd Send(const DeviceRecords& devices, const std::string& reason, const TimeBase& time);
+    // each device set is told with it. Aligned, the devices take the time at `setAt` when it is
+    // given and can still be reached (a zone's change of offset), or at the first top of a second
+    // that can be. A device without a link failed to open, and its record says so already.
+    SequenceEnd Send(const DeviceRecords& devices, const std::string& reason, const TimeBase& time,
+                     std::optional<std::int64_t> setAt = std::nullopt);
 
 private:
     const bool m_align;

@@ -96,6 +96,9 @@ json DeviceJson(const DeviceStatus& device) {
         {"last_reason_words", device.lastReason ? TextOrNull(device.lastReason->words) : nullptr},
         {"successes", device.successes},
         {"failures", device.failures},
+        {"zone", TextOrNull(device.zone)},
+        {"utc_offset_seconds",
+         device.utcOffsetSeconds ? json(*device.utcOffsetSeconds) : json(nullptr)},
     };
 }
 
@@ -130,6 +133,10 @@ DeviceStatus DeviceFrom(const json& value) {
         device.lastReason = RunReason{*kind, TextFrom(value, "last_reason_words")};
     }
     device.successes = value.value("successes", std::uint64_t{0});
+    if (const auto offset = value.find("utc_offset_seconds");
+        offset != value.end() && offset->is_number_integer()) {
+        device.utcOffsetSeconds = offset->get<std::int32_t>();
+    }
     device.failures = value.value("failures", std::uint64_t{0});
     return device;
 }
@@ -154,6 +161,7 @@ std::string StatusToJson(const SyncStatus& status, const StatusTime& written) {
                               : json(nullptr)},
         {"counts_since", TimeJson(status.countsSince)},
         {"clock", ClockJson(status.clock)},
+        {"zone_data", TextOrNull(status.zoneDataVersion)},
         {"reference", ReferenceJson(status.reference)},
         {"devices", devices},
     };

@@ -231,6 +231,15 @@ std::string StatusToMetrics(const SyncStatus& status) {
     if (status.reference) {
         ReferenceMetrics(out, status, *status.reference);
     }
+    out.Family("kalvor_sync_utc_offset_seconds", "gauge",
+               "The UTC offset of the civil time the device was last set to, in seconds, with "
+               "the zone it shows (an empty zone: the computer's local time).");
+    for (const DeviceStatus& device : status.devices) {
+        if (device.utcOffsetSeconds) {
+            out.Sample(Families::DeviceLabel(device) + ",zone=\"" + LabelValue(device.zone) + "\"",
+                       std::to_string(*device.utcOffsetSeconds));
+        }
+    }
     out.Family("kalvor_sync_period_seconds", "gauge",
                "How often the device is set (--every), in seconds; 0 for a single run.");
     out.PerDevice(status, always(std::to_string(status.periodMicroseconds / 1'000'000)));

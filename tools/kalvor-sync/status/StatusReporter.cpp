@@ -72,6 +72,14 @@ StatusReporter::StatusReporter(const SyncCommand& command, SyncLog& log,
       m_maxErrorMicroseconds(command.m_maxErrorMicroseconds),
       m_lastSignOfLife(std::chrono::steady_clock::now()) {}
 
+void StatusReporter::TellZones(const std::vector<SyncDevice>& devices,
+                               const std::string& dataVersion) {
+    for (std::size_t i = 0; i < devices.size() && i < m_status.devices.size(); ++i) {
+        m_status.devices[i].zone = devices[i].zone ? devices[i].zone->name : std::string();
+    }
+    m_status.zoneDataVersion = dataVersion;
+}
+
 void StatusReporter::Started() {
     if (!m_following && !m_statusFile.empty()) {
         std::ifstream file(m_statusFile, std::ios::binary);
@@ -103,6 +111,13 @@ void StatusReporter::SequenceDone(const DeviceRecords& devices, SequenceEnd end,
         const DeviceOutcome outcome = OutcomeOf(*device, interrupted);
         const std::string error = Joined(device->errors);
         RecordAttempt(m_status, device->Label(), outcome, error, reason, at);
+        if (outcome == DeviceOutcome::Set) {
+            for (DeviceStatus& told : m_status.devices) {
+                if (told.name == device->Label()) {
+                    told.utcOffsetSeconds = device->setWithUtcOffsetSeconds;
+                }
+            }
+        }
         names.push_back(device->Label());
         if (outcome == DeviceOutcome::Set) {
             ++set;

@@ -26,6 +26,9 @@ class StatusReporter {
 public:
     StatusReporter(const SyncCommand& command, SyncLog& log, platform::ServiceNotify& notify);
 
+    // The zones the devices show (and the zone data's version), as the status tells them.
+    void TellZones(const std::vector<SyncDevice>& devices, const std::string& dataVersion);
+
     // The run begins. A single run (no --every) carries the devices' history and counts on from
     // the status file it finds.
     void Started();

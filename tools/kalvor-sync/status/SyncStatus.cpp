@@ -113,7 +113,9 @@ void CarryForward(SyncStatus& status, const SyncStatus& earlier) {
     for (DeviceStatus& device : status.devices) {
         for (const DeviceStatus& before : earlier.devices) {
             if (before.name == device.name) {
+                const std::string zone = device.zone; // as this run is told, not the last one
                 device = before;
+                device.zone = zone;
             }
         }
     }

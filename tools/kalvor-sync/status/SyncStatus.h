@@ -45,6 +45,8 @@ struct DeviceStatus {
     std::string lastError;                // of the last failure, in words; empty if none
     std::optional<RunReason> lastReason;  // why the last attempt ran
     std::uint64_t successes = 0, failures = 0;
+    std::string zone; // the zone whose time it shows; empty: the computer's local time
+    std::optional<std::int32_t> utcOffsetSeconds; // of the civil time it was last set to
     friend bool operator==(const DeviceStatus&, const DeviceStatus&) = default;
 };
 
@@ -95,6 +97,7 @@ struct SyncStatus {
     std::optional<platform::ClockSyncState> clock; // as last read
     std::optional<ReferenceStatus> reference;      // with --ntp-server
     std::vector<DeviceStatus> devices;             // in the order of the command line
+    std::string zoneDataVersion; // of the zone files the devices' zones were read from
 };
 
 // A run's status before anything happened: the devices named, no history.
