@@ -136,11 +136,17 @@ is_notepad_text() {
 }
 
 zip_contents() {
-    local zip=$1 folder=${1%.zip} listing want
-    listing=$(unzip -Z1 "$dist/$zip" | grep -v '/$' | sort)
+    local zip=$1 folder=${1%.zip} listing want zones
+    listing=$(unzip -Z1 "$dist/$zip" | grep -v '/$' | grep -v "^$folder/zoneinfo/" | sort)
     want=$(printf "$folder/%s\n" kalvor.exe kalvor-sync.exe kalvor-sim.exe InitSet.ini \
         InitSet.en.ini Guide.zh-CN.txt Guide.en.txt LICENSE.txt | sort)
     [[ $listing == "$want" ]] || problem "$zip holds:"$'\n'"$listing"$'\n'"expected:"$'\n'"$want"
+    # The zone files beside the programs: every one that scripts/lib/zone-data wrote.
+    zones=$(unzip -Z1 "$dist/$zip" | grep -v '/$' | sed -n "s|^$folder/zoneinfo/||p" | sort)
+    [[ $zones == "$(cd "$root/build/cache/zoneinfo" && find . -type f | sed 's|^\./||' | sort)" ]] ||
+        problem "$zip's zoneinfo/ is not the zone data of build/cache/zoneinfo"
+    echo "$zip: zone data $(head -1 "$root/build/cache/zoneinfo/tzdata.zi" | sed 's/# version //'):" \
+        "$(wc -l <<<"$zones") files, $(unzip -Zt "$dist/$zip" "$folder/zoneinfo/*" | sed 's/,.*//') of the zip"
 
     local unpacked=$work/contents-$folder
     unzip -q "$dist/$zip" -d "$unpacked" || return 1
@@ -182,6 +188,7 @@ deb_contents() {
         ./usr/lib/systemd/system/kalvor-sync-follow@.service \
         ./usr/lib/systemd/system/kalvor-sync-list@.service \
         ./usr/share/doc/kalvor-sync/changelog.gz ./usr/share/doc/kalvor-sync/copyright \
+        ./usr/share/kalvor-sync/time-reference.conf ./usr/share/kalvor-sync/kalvor-sync.rules.yml \
         ./usr/share/man/man1/kalvor-sim.1.gz ./usr/share/man/man1/kalvor-sync.1.gz | sort)
     [[ $listing == "$want" ]] || problem "$deb holds:"$'\n'"$listing"$'\n'"expected:"$'\n'"$want"
     [[ $(dpkg-deb -f "$dist/$deb" Package Version) == "Package: kalvor-sync"$'\n'"Version: $version" ]] ||
@@ -192,11 +199,12 @@ deb_contents() {
         problem "the changelog's first entry is not $version"
 }
 
-# programs_tell_version DIR: DIR/kalvor-sync and DIR/kalvor-sim print the project's version.
+# programs_tell_version DIR: DIR/kalvor-sync and DIR/kalvor-sim print the project's version
+# first.
 programs_tell_version() {
     local program
     for program in kalvor-sync kalvor-sim; do
-        [[ $("$1/$program" --version) == "$program $version" ]] ||
+        [[ $("$1/$program" --version | head -1) == "$program $version" ]] ||
             problem "$program --version says \"$("$1/$program" --version 2>&1)\", not \"$program $version\""
     done
 }
@@ -336,6 +344,18 @@ window_sets_device() {
     frames_of_one_sequence "$logs/window-sim.log"
 }
 
+# kalvor-sync.exe reads the zone files beside it, however its folder is named, and tells their
+# version; Kiritimati's clocks show the next day before UTC's.
+windows_zones_beside() {
+    local data
+    data=$(head -1 "$root/build/cache/zoneinfo/tzdata.zi" | sed 's/# version //')
+    (cd / && exec "$KALVOR_WINE" "$program_folder/kalvor-sync.exe" --version) 2>&1 | tr -d '\r' |
+        grep -q "^zone data $data in .*zoneinfo$" || problem "kalvor-sync.exe --version names no zone data $data"
+    (cd / && TZ=UTC exec "$KALVOR_WINE" "$program_folder/kalvor-sync.exe" --dry-run --zone Pacific/Kiritimati \
+        --at "2026-12-31 10:30:00" --verbose) 2>&1 | tr -d '\r' |
+        grep -q 'the device takes 2027-01-01 00:30:00 Friday$' || problem "Kiritimati's time is not shown from the zip"
+}
+
 windows_sync_sets_device() {
     local status
     start_sim "$logs/windows-sync-sim.log"
@@ -350,8 +370,8 @@ windows_sync_sets_device() {
 
 echo "=== the release $version in $dist"
 check "dist holds the five files and sha256sum -c SHA256SUMS passes" artefacts_listed
-check "$zip_x86 holds the programs, both settings files, the guides and the licence" zip_contents "$zip_x86"
-check "$zip_x64 holds the programs, both settings files, the guides and the licence" zip_contents "$zip_x64"
+check "$zip_x86 holds the programs, both settings files, the guides, the licence and the zone data" zip_contents "$zip_x86"
+check "$zip_x64 holds the programs, both settings files, the guides, the licence and the zone data" zip_contents "$zip_x64"
 check "$zip_x86: every executable stripped, static, for Windows XP (subsystem 5.01)" zip_x86_executables
 check "$zip_x64: every executable stripped, static, importing only DLLs that Windows ships" zip_x64_executables
 check "$deb holds the programs, pages, units, copyright and changelog" deb_contents
@@ -373,6 +393,7 @@ if check "$windows_zip unpacked under \"${download#"$work"/}\"" windows_unpack; 
     kalvor_start_display
     check "kalvor.exe reads the InitSet.ini beside it, and a click sets kalvor-sim" window_sets_device
     check "kalvor-sync.exe sets kalvor-sim" windows_sync_sets_device
+    check "kalvor-sync.exe reads the zone files beside it" windows_zones_beside
 fi
 
 echo "artefacts: $passed passed, $failed failed, $skipped skipped"
