@@ -1,5 +1,5 @@
-#include "platform/monitor/Notifications.h"
 #include "platform/SystemError.h"
+#include "platform/monitor/Notifications.h"
 #include "serial/PortNotifications.h"
 #include "serial/SerialPort.h"
 

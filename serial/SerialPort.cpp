@@ -1,7 +1,7 @@
 #include "serial/SerialPort.h"
 
-#include "platform/monitor/ErrorBox.h"
 #include "platform/LineSetUp.h"
+#include "platform/monitor/ErrorBox.h"
 #include "serial/PortReport.h"
 
 using platform::PortOperation;

@@ -2,9 +2,9 @@
 
 #include "platform/CommPort.h"
 #include "platform/Event.h"
-#include "platform/monitor/Lock.h"
 #include "platform/PortError.h"
 #include "platform/PortName.h"
+#include "platform/monitor/Lock.h"
 #include "platform/monitor/WaitList.h"
 #include "platform/monitor/WindowHandle.h"
 #include "platform/monitor/WorkerThread.h"

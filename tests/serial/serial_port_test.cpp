@@ -1,7 +1,7 @@
 // CSerialPort on real lines: pseudo-terminals natively, pseudo-terminal pairs mapped as COM ports
 // under Wine. Ports: 1 and 10 are lines with a far end, 5 opens but is no serial line, 7 is absent.
-#include "platform/monitor/Notifications.h"
 #include "platform/SystemError.h"
+#include "platform/monitor/Notifications.h"
 #include "serial/PortNotifications.h"
 #include "serial/PortReport.h"
 #include "serial/SerialPort.h"

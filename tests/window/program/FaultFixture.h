@@ -29,8 +29,8 @@ protected:
     static bool Answers(HWND window, DWORD milliseconds);
 };
 
-// A count of the test's own that a long run (scripts/lib/soak) sets through the environment variable
-// `name`; `standard` when it is not set.
+// A count of the test's own that a long run (scripts/lib/soak) sets through the environment
+// variable `name`; `standard` when it is not set.
 int CountFromEnvironment(const char* name, int standard);
 
 // The trend of a process's memory over time or over a count, robust to the moments when Wine
