@@ -345,12 +345,13 @@ window_sets_device() {
 }
 
 # kalvor-sync.exe reads the zone files beside it, however its folder is named, and tells their
-# version; Kiritimati's clocks show the next day before UTC's.
+# version; Kiritimati's clocks show the next day before UTC's. The folder comes out in the
+# console's code page (GBK here), which no UTF-8 pattern matches: grep reads bytes.
 windows_zones_beside() {
     local data
     data=$(head -1 "$root/build/cache/zoneinfo/tzdata.zi" | sed 's/# version //')
     (cd / && exec "$KALVOR_WINE" "$program_folder/kalvor-sync.exe" --version) 2>&1 | tr -d '\r' |
-        grep -q "^zone data $data in .*zoneinfo$" || problem "kalvor-sync.exe --version names no zone data $data"
+        LC_ALL=C grep -q "^zone data $data in .*zoneinfo$" || problem "kalvor-sync.exe --version names no zone data $data"
     (cd / && TZ=UTC exec "$KALVOR_WINE" "$program_folder/kalvor-sync.exe" --dry-run --zone Pacific/Kiritimati \
         --at "2026-12-31 10:30:00" --verbose) 2>&1 | tr -d '\r' |
         grep -q 'the device takes 2027-01-01 00:30:00 Friday$' || problem "Kiritimati's time is not shown from the zip"
