@@ -19,12 +19,9 @@ wine_in_sandbox "$@"
 if [[ $1 == native ]]; then
     faketime_library=$4
     begin_program_test native "$2" "$3"
-    # libfaketime wants to come first; a program built with AddressSanitizer, too: harmless here.
     offset_file=$(mktemp)
     echo -3600 >"$offset_file"
-    faked=(env LD_PRELOAD="$faketime_library" FAKETIME_TIMESTAMP_FILE="$offset_file"
-        FAKETIME_NO_CACHE=1 FAKETIME_DONT_FAKE_MONOTONIC=1
-        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
+    faketime_env "$faketime_library" "$offset_file"
     truth_ms=0 computer_s=-3600
 else
     begin_program_test wine "$2" "$3" "$4" "$5"

@@ -161,11 +161,8 @@ clock() {
     offset=$(($(date -d "2027-03-28 01:00:00 UTC" +%s) - real_start))
     offset_file=$links/clock-offset
     printf '%+d\n' "$offset" >"$offset_file"
-    # A program built with AddressSanitizer wants its run-time first; libfaketime, preloaded, comes
-    # before it, which is harmless here.
-    faked=(env LD_PRELOAD="$faketime_library" FAKETIME_TIMESTAMP_FILE="$offset_file"
-           FAKETIME_NO_CACHE=1 DONT_FAKE_MONOTONIC=1 TZ="$zone"
-           ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
+    faketime_env "$faketime_library" "$offset_file"
+    faked+=(TZ="$zone")
     if [[ $mode == wine ]]; then
         # The prefix's server keeps the time of its programs' waits: it runs faked as well.
         kalvor_wine_stop

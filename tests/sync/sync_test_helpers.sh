@@ -108,6 +108,16 @@ error_ms() {
         sed -E 's/.*"error_ms":(-?[0-9]+).*/\1/'
 }
 within() { [[ -n $1 ]] && (($1 >= $2 && $1 <= $3)); }
+# faketime_env LIBRARY OFFSET-FILE: the command prefix, in faked, that runs a program on the clock
+# OFFSET-FILE gives (libfaketime, re-read at every call; waits keep the real monotonic clock).
+# libfaketime comes before a sanitizer's run-time, which is harmless here; its own static buffers
+# race when two threads read the time, which ThreadSanitizer is told to pass over.
+faketime_env() {
+    faked=(env LD_PRELOAD="$1" FAKETIME_TIMESTAMP_FILE="$2" FAKETIME_NO_CACHE=1
+        FAKETIME_DONT_FAKE_MONOTONIC=1
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
+        TSAN_OPTIONS="${TSAN_OPTIONS:+$TSAN_OPTIONS:}suppressions=$here/libfaketime.tsan")
+}
 # now: the computer's clock, in seconds with decimals.
 now() { date +%s.%N; }
 # arrival FILE PATTERN [N]: when the N-th line (the first by default) that matches arrived, in
