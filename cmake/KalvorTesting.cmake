@@ -33,12 +33,34 @@ else()
     message(FATAL_ERROR "This tree builds natively or for Windows only")
 endif()
 
-# kalvor_wine_test_properties(<test>...)
-# What every test that runs Windows programs under Wine shares: the build tree's prefix, made by
-# the first test and checked by the last (tests/harness), one test at a time, and the runner's skip.
+# kalvor_wine_test_properties([LANE_OF <test>] <test>...)
+# What every test that runs Windows programs under Wine shares: a lane of the build tree (a prefix
+# of its own, made by the lane's first test and checked by its last, tests/harness) where tests run
+# one at a time, and the runner's skip. The tests mostly wait on serial lines and windows, so the
+# lanes run side by side; each test takes the next lane in turn, or the lane of the test LANE_OF
+# names, whose prefix it checks.
+set(KALVOR_WINE_LANES 2)
+set_property(GLOBAL PROPERTY KALVOR_WINE_NEXT_LANE 1)
 function(kalvor_wine_test_properties)
-    set_tests_properties(${ARGN} PROPERTIES RESOURCE_LOCK wineprefix FIXTURES_REQUIRED wine_prefix
-        LABELS wine SKIP_RETURN_CODE ${KALVOR_WINE_SKIPPED})
+    cmake_parse_arguments(ARG "" "LANE_OF" "" ${ARGN})
+    foreach(test IN LISTS ARG_UNPARSED_ARGUMENTS)
+        if(ARG_LANE_OF)
+            get_test_property(${ARG_LANE_OF} KALVOR_WINE_LANE lane)
+        else()
+            get_property(lane GLOBAL PROPERTY KALVOR_WINE_NEXT_LANE)
+            math(EXPR next "${lane} % ${KALVOR_WINE_LANES} + 1")
+            set_property(GLOBAL PROPERTY KALVOR_WINE_NEXT_LANE ${next})
+        endif()
+        kalvor_wine_lane_properties(${test} ${lane})
+        set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine_prefix${lane}
+            LABELS wine SKIP_RETURN_CODE ${KALVOR_WINE_SKIPPED})
+    endforeach()
+endfunction()
+
+# kalvor_wine_lane_properties(<test> <lane>): the test runs alone in the lane, in its prefix.
+function(kalvor_wine_lane_properties test lane)
+    set_tests_properties(${test} PROPERTIES RESOURCE_LOCK wineprefix${lane} KALVOR_WINE_LANE ${lane})
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT KALVOR_WINE_LANE=${lane})
 endfunction()
 
 # kalvor_add_gtest(<name> SOURCES <files...> [LIBRARIES <targets...>]

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # check_no_wine_left.sh PREFIX
 #
-# Fails if any process still runs with WINEPREFIX=PREFIX: every Wine test must stop its prefix's
+# Fails if any process still runs with WINEPREFIX=PREFIX (the lane's, under KALVOR_WINE_LANE): every Wine test must stop its prefix's
 # wineserver and programs when it ends, and scripts/lib/wine-run the socat lines and displays it
 # started with that environment.
 set -euo pipefail
-prefix=$(realpath -m "$1")
+# shellcheck source=../../scripts/lib/wine-env
+source "$(dirname "$(realpath "$0")")/../../scripts/lib/wine-env"
+prefix=$(kalvor_wine_lane_prefix "$1")
 left=0
 for environ in /proc/[0-9]*/environ; do
     pid=${environ#/proc/}
