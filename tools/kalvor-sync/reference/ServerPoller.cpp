@@ -9,7 +9,7 @@ namespace {
 // Answers in a row after which the poll interval may double.
 constexpr int kAnswersBeforeLonger = 4;
 
-std::int64_t Interval(int exponent) {
+std::int64_t PollIntervalMicroseconds(int exponent) {
     return (std::int64_t{1} << exponent) * 1'000'000;
 }
 
@@ -41,7 +41,8 @@ void ServerPoller::Sent(std::int64_t now) {
     if (m_burstLeft > 0) {
         --m_burstLeft;
     }
-    m_next = now + (m_burstLeft > 0 ? m_options.burstSpacingMicroseconds : Interval(m_exponent));
+    m_next = now + (m_burstLeft > 0 ? m_options.burstSpacingMicroseconds
+                                    : PollIntervalMicroseconds(m_exponent));
 }
 
 void ServerPoller::Answered() {
@@ -64,7 +65,7 @@ void ServerPoller::RateLimited(std::int64_t now) {
     m_answersInRow = 0;
     m_exponent = std::min(m_exponent + 1, kLongestPollExponent);
     m_floor = m_exponent;
-    m_next = now + Interval(m_exponent);
+    m_next = now + PollIntervalMicroseconds(m_exponent);
 }
 
 bool ServerPoller::BurstOver(std::int64_t now) const {
