@@ -3,7 +3,8 @@
 # foreground with a configuration of its own, listening on loopback only, bridges an RFC 2217
 # accepter and a raw TCP accepter each to a pseudo-terminal, on whose far end kalvor-sim is the
 # clock. Three aligned sequences through each must reach the device complete and valid, with a
-# median error within 5 ms (each within 100 ms: a loaded machine may delay one).
+# median error within 20 ms (each within 100 ms: a loaded machine may delay one). The suite runs
+# beside other tests; bench/sync_scale measures the error on a quiet machine.
 #
 # usage: kalvor_sync_ser2net_test.sh native PATH-TO-kalvor-sync PATH-TO-kalvor-sim
 #        kalvor_sync_ser2net_test.sh wine PATH-TO-kalvor-sync.exe PATH-TO-kalvor-sim.exe WINE-PREFIX win64|win32
@@ -108,9 +109,9 @@ through() {
     read -r _ median _ _ _ < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 0 ? -$1 : $1 }' |
         "$here/../../scripts/lib/stats")
     echo "through ser2net ($line): errors ${errors[*]} ms"
-    if ((${#errors[@]} == 3)) && within "$median" 0 5 && within "${errors[0]}" -100 100 &&
+    if ((${#errors[@]} == 3)) && within "$median" 0 20 && within "${errors[0]}" -100 100 &&
         within "${errors[1]}" -100 100 && within "${errors[2]}" -100 100; then pass; else
-        fail "through ser2net ($line): three complete, valid sequences, median |error| within 5 ms (errors: ${errors[*]})" "$work/sim-$line"
+        fail "through ser2net ($line): three complete, valid sequences, median |error| within 20 ms (errors: ${errors[*]})" "$work/sim-$line"
     fi
     if [[ $(count_of "$work/sim-$line" '"status":"rejected"') == 0 ]]; then pass; else
         fail "through ser2net ($line): no byte of Telnet reaches the line" "$work/sim-$line"
