@@ -38,18 +38,24 @@ endif()
 # of its own, made by the lane's first test and checked by its last, tests/harness) where tests run
 # one at a time, and the runner's skip. The tests mostly wait on serial lines and windows, so the
 # lanes run side by side; each test takes the next lane in turn, or the lane of the test LANE_OF
-# names, whose prefix it checks.
+# names, whose prefix it checks. The tests named in KALVOR_WINE_LONG_TESTS (a minute or so each)
+# take turns among themselves, so that they never pile up in one lane.
 set(KALVOR_WINE_LANES 2)
 set_property(GLOBAL PROPERTY KALVOR_WINE_NEXT_LANE 1)
+set_property(GLOBAL PROPERTY KALVOR_WINE_NEXT_LONG_LANE 1)
 function(kalvor_wine_test_properties)
     cmake_parse_arguments(ARG "" "LANE_OF" "" ${ARGN})
     foreach(test IN LISTS ARG_UNPARSED_ARGUMENTS)
+        set(turn KALVOR_WINE_NEXT_LANE)
+        if(test IN_LIST KALVOR_WINE_LONG_TESTS)
+            set(turn KALVOR_WINE_NEXT_LONG_LANE)
+        endif()
         if(ARG_LANE_OF)
             get_test_property(${ARG_LANE_OF} KALVOR_WINE_LANE lane)
         else()
-            get_property(lane GLOBAL PROPERTY KALVOR_WINE_NEXT_LANE)
+            get_property(lane GLOBAL PROPERTY ${turn})
             math(EXPR next "${lane} % ${KALVOR_WINE_LANES} + 1")
-            set_property(GLOBAL PROPERTY KALVOR_WINE_NEXT_LANE ${next})
+            set_property(GLOBAL PROPERTY ${turn} ${next})
         endif()
         kalvor_wine_lane_properties(${test} ${lane})
         set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine_prefix${lane}
