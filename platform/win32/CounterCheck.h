@@ -34,4 +34,30 @@ inline CounterAdvance CheckCounter(std::int64_t counted, std::int64_t ticked) {
     return {ticked, false};
 }
 
+// A performance counter reading in microseconds, whole seconds first so that nothing overflows.
+inline std::int64_t CounterMicroseconds(std::int64_t count, std::int64_t frequency) {
+    return count / frequency * 1'000'000 + count % frequency * 1'000'000 / frequency;
+}
+
+// The monotonic clock's reading from its advances: the counter's are kept in counts and turned
+// into microseconds as a whole, so that readings taken less than a microsecond apart (a deadline
+// wait spins on the clock for its last stretch) lose nothing to rounding; the tick count's, taken
+// where the counter jumped, are kept in microseconds.
+class CounterTally {
+public:
+    CounterTally(std::int64_t frequency, std::int64_t startMicroseconds)
+        : m_frequency(frequency), m_microseconds(startMicroseconds) {}
+
+    void AddCounts(std::int64_t counts) { m_counts += counts; }
+    void AddMicroseconds(std::int64_t microseconds) { m_microseconds += microseconds; }
+    std::int64_t Microseconds() const {
+        return m_microseconds + (m_frequency != 0 ? CounterMicroseconds(m_counts, m_frequency) : 0);
+    }
+
+private:
+    std::int64_t m_frequency;
+    std::int64_t m_counts = 0;
+    std::int64_t m_microseconds;
+};
+
 } // namespace platform

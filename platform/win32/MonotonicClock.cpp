@@ -8,10 +8,6 @@ namespace platform {
 
 namespace {
 
-std::int64_t CounterMicroseconds(LONGLONG count, LONGLONG frequency) {
-    return count / frequency * 1'000'000 + count % frequency * 1'000'000 / frequency;
-}
-
 // The clock's state, shared by every thread that reads it.
 class CheckedCounter {
 public:
@@ -32,14 +28,15 @@ public:
         const DWORD tick = ::GetTickCount();
         if (!m_started) {
             m_started = true;
-            m_now = m_frequency != 0 ? CounterMicroseconds(count.QuadPart, m_frequency)
-                                     : std::int64_t{tick} * 1000;
+            m_tally = CounterTally(
+                m_frequency, m_frequency != 0 ? CounterMicroseconds(count.QuadPart, m_frequency)
+                                              : std::int64_t{tick} * 1000);
         } else {
-            m_now += Advance(count.QuadPart, tick);
+            Advance(count.QuadPart, tick);
         }
         m_lastCount = count.QuadPart;
         m_lastTick = tick;
-        const std::int64_t now = m_now;
+        const std::int64_t now = m_tally.Microseconds();
         ::LeaveCriticalSection(&m_lock);
         return now;
     }
@@ -52,21 +49,26 @@ public:
     }
 
 private:
-    // The time since the last reading: the counter's, unless the tick count disagrees.
-    std::int64_t Advance(LONGLONG count, DWORD tick) {
+    // Adds the time since the last reading: the counter's, unless the tick count disagrees.
+    void Advance(LONGLONG count, DWORD tick) {
         // Unsigned subtraction carries the tick count across its wrap.
         const std::int64_t ticked = std::int64_t{static_cast<DWORD>(tick - m_lastTick)} * 1000;
         if (m_frequency == 0) {
-            return ticked;
+            m_tally.AddMicroseconds(ticked);
+            return;
         }
         const std::int64_t counted = CounterMicroseconds(count - m_lastCount, m_frequency);
         const CounterAdvance checked = CheckCounter(counted, ticked);
-        if (!checked.counterTaken && m_notice.empty()) {
+        if (checked.counterTaken) {
+            m_tally.AddCounts(count - m_lastCount);
+            return;
+        }
+        m_tally.AddMicroseconds(checked.advance);
+        if (m_notice.empty()) {
             m_notice = "the performance counter moved " + std::to_string(counted / 1000) +
                        " ms while the tick count moved " + std::to_string(ticked / 1000) +
                        " ms: the tick count's advance is taken where the two disagree";
         }
-        return checked.advance;
     }
 
     CRITICAL_SECTION m_lock;
@@ -74,7 +76,7 @@ private:
     bool m_started = false;
     LONGLONG m_lastCount = 0;
     DWORD m_lastTick = 0;
-    std::int64_t m_now = 0;
+    CounterTally m_tally{0, 0};
     std::string m_notice;
 };
 

@@ -32,5 +32,17 @@ TEST(MonotonicClock, TheCounterIsTakenUnlessTheTickCountGainsSays) {
     }
 }
 
+// A deadline wait spins on the clock for its last stretch, reading it every few counts: a million
+// readings three counts apart at 10 MHz are 300 ms, however each one rounds.
+TEST(MonotonicClock, ReadingsCloserThanAMicrosecondStillAddUp) {
+    CounterTally tally(10'000'000, 5 * kMs);
+    for (int reading = 0; reading < 1'000'000; ++reading) {
+        tally.AddCounts(3);
+    }
+    EXPECT_EQ(tally.Microseconds(), 305 * kMs);
+    tally.AddMicroseconds(16 * kMs); // where the counter jumped, the tick count's advance
+    EXPECT_EQ(tally.Microseconds(), 321 * kMs);
+}
+
 } // namespace
 } // namespace platform
