@@ -46,6 +46,10 @@ begin_line_test() {
     if [[ $mode == wine ]]; then
         kalvor_wine_prefix_ready
         kalvor_wine_map_ports "COM1=$links/pc" "COM21=$links/dev"
+        # A server kept up between the test's runs: one left to end by itself 3 s after a run
+        # can be ending just as the next run connects, which then fails ("recvmsg: connection
+        # reset"). end_line_test stops it.
+        "$KALVOR_WINESERVER" -p
         sync=("$KALVOR_WINE" "$sync_program") sim=("$KALVOR_WINE" "$sim_program")
         computer_end=COM1 device_end=COM21 absent_port=COM7
     else
