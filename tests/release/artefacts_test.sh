@@ -186,7 +186,7 @@ deb_contents() {
     want=$(printf '%s\n' ./usr/bin/kalvor-sim ./usr/bin/kalvor-sync \
         ./usr/lib/systemd/system/kalvor-sync@.service ./usr/lib/systemd/system/kalvor-sync@.timer \
         ./usr/lib/systemd/system/kalvor-sync-follow@.service \
-        ./usr/lib/systemd/system/kalvor-sync-list@.service \
+        ./usr/lib/systemd/system/kalvor-sync-list@.service ./usr/lib/sysusers.d/kalvor-sync.conf \
         ./usr/share/doc/kalvor-sync/changelog.gz ./usr/share/doc/kalvor-sync/copyright \
         ./usr/share/kalvor-sync/time-reference.conf ./usr/share/kalvor-sync/kalvor-sync.rules.yml \
         ./usr/share/man/man1/kalvor-sim.1.gz ./usr/share/man/man1/kalvor-sync.1.gz | sort)

@@ -205,10 +205,10 @@ for unit in "${services[@]}"; do
     serial_lines="char-ttyACM rw char-ttyS rw char-ttyUSB rw "
     [[ $unit == kalvor-sync-list@.service ]] || serial_lines="/dev/%I rw $serial_lines"
     if [[ $(settings "$unit" DevicePolicy) == closed && $(settings "$unit" DeviceAllow | sort | tr '\n' ' ') == "$serial_lines" &&
-        $(settings "$unit" SupplementaryGroups) == dialout && $(settings "$unit" DynamicUser) == yes ]]; then
+        $(settings "$unit" SupplementaryGroups) == dialout && $(settings "$unit" User) == kalvor-sync ]]; then
         pass
     else
-        fail "$unit: a user of its own in dialout, and of the devices serial lines only" "$units/$unit"
+        fail "$unit: the package's user, in dialout, and of the devices serial lines only" "$units/$unit"
     fi
     exec_start=$(settings "$unit" ExecStart)
     if [[ $(settings "$unit" RuntimeDirectory) == "kalvor-sync/%i" && $(settings "$unit" RuntimeDirectoryPreserve) == yes &&
