@@ -68,6 +68,26 @@ not_refused() {
         fail "$1: its sandbox refuses nothing the program does: $killed$refused" "$(journal "$1")"
     fi
 }
+# start UNIT: systemctl start, which waits for a notify unit's readiness or a oneshot's end.
+start() {
+    systemctl start "$1" || fail "systemctl start $1" "$(journal "$1")"
+}
+# stops_cleanly UNIT: systemctl stop ends it without a failure, and nothing was refused.
+stops_cleanly() {
+    systemctl stop "$1"
+    unit_is "$1" "ends cleanly when stopped" ActiveState=inactive Result=success
+    not_refused "$1"
+}
+# sets_once UNIT LINE [AHEAD-MS]: the once-only unit, started, sets the line and ends; its status
+# stays after the run.
+sets_once() {
+    start "$1"
+    unit_is "$1" "has run once and ended" ActiveState=inactive Result=success ExecMainStatus=0
+    status_is "$1" "$2" "its status stays after the run" '
+        .state == "stopped" and .exit_status == 0 and .devices[0].outcome == "set"'
+    set_by "$findings/$2-sim.log" "$1" 1 "${3:-0}"
+    not_refused "$1"
+}
 # drop_in UNIT NAME LINE...: a drop-in for UNIT in /run, [Service] section.
 drop_in() {
     mkdir -p "/run/systemd/system/$1.d"
@@ -99,7 +119,7 @@ fi
 
 # --- The list's unit: ready once its first sequence is over, two devices set, one silent.
 list=kalvor-sync-list@hall.service
-systemctl start "$list" || fail "systemctl start $list" "$(journal "$list")"
+start "$list"
 unit_is "$list" "is active (running) once started" ActiveState=active SubState=running
 status_is "$list" hall "the first sequence is over when the start returns: 2 of 3 devices set" '
     .state == "running" and (.devices | length) == 3 and
@@ -119,33 +139,23 @@ main_pid=$(systemctl show -p MainPID --value "$list")
 sleep 5
 unit_is "$list" "outlives two periods of its 2 s watchdog" WatchdogUSec=2s ActiveState=active \
     MainPID="$main_pid" NRestarts=0
-systemctl stop "$list"
-unit_is "$list" "ends cleanly when stopped" ActiveState=inactive Result=success
+stops_cleanly "$list"
 status_is "$list" hall "the status says it stopped" '.state == "stopped"'
-not_refused "$list"
 
 # --- The following unit, on a serial line.
 follow=kalvor-sync-follow@ttyKV0.service
-systemctl start "$follow" || fail "systemctl start $follow" "$(journal "$follow")"
+start "$follow"
 unit_is "$follow" "is active (running) once started" ActiveState=active SubState=running
 status_is "$follow" ttyKV0 "the line is set when the start returns" '
     .state == "running" and .devices[0].name == "/dev/ttyKV0" and .devices[0].outcome == "set"'
 set_by "$findings/ttyKV0-sim.log" "$follow" 1
-systemctl stop "$follow"
-unit_is "$follow" "ends cleanly when stopped" ActiveState=inactive Result=success
-not_refused "$follow"
+stops_cleanly "$follow"
 
 # --- The once-only unit and its timer, on another line.
 serial_line ttyKV1
-once=kalvor-sync@ttyKV1.service
-systemctl start "$once" || fail "systemctl start $once" "$(journal "$once")"
-unit_is "$once" "has run once and ended" ActiveState=inactive Result=success ExecMainStatus=0
-status_is "$once" ttyKV1 "its status stays after the run" '
-    .state == "stopped" and .exit_status == 0 and .devices[0].outcome == "set"'
-set_by "$findings/ttyKV1-sim.log" "$once" 1
-not_refused "$once"
+sets_once kalvor-sync@ttyKV1.service ttyKV1
 timer=kalvor-sync@ttyKV1.timer
-systemctl start "$timer" || fail "systemctl start $timer" "$(journal "$timer")"
+start "$timer"
 if systemctl list-timers --no-pager "$timer" | grep -qE ' 03:00:00 .*kalvor-sync@ttyKV1\.service'; then
     pass
 else
@@ -161,11 +171,7 @@ ln -s /usr/share/kalvor-sync/time-reference.conf "/etc/systemd/system/$reference
 mkdir -p /etc/default
 echo "KALVOR_SYNC_OPTIONS=\"--ntp-server $(cat "$findings/ntp-server")\"" >/etc/default/kalvor-sync
 systemctl daemon-reload
-systemctl start "$reference" || fail "systemctl start $reference" "$(journal "$reference")"
-unit_is "$reference" "has run once and ended" ActiveState=inactive Result=success ExecMainStatus=0
-status_is "$reference" ttyKV2 "its status tells the reference synced" '
-    .reference.state == "synced" and .devices[0].outcome == "set"'
-set_by "$findings/ttyKV2-sim.log" "$reference" 1 37000
-not_refused "$reference"
+sets_once "$reference" ttyKV2 37000
+status_is "$reference" ttyKV2 "its status tells the reference synced" '.reference.state == "synced"'
 
 if ((failed == 0)); then echo "all $passed checks passed"; else summary; fi
