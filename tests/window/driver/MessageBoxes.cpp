@@ -68,15 +68,19 @@ long long Difference(const Image& shown, HICON candidate) {
     return difference;
 }
 
-BoxIcon IdentifyIcon(HWND iconStatic) {
-    if (iconStatic == nullptr || !::IsWindowVisible(iconStatic)) {
-        return BoxIcon::None;
-    }
+// The standard icon that the screen shows in the icon static's area, and how far it is from it.
+struct IconMatch {
+    BoxIcon icon = BoxIcon::None;
+    long long difference = std::numeric_limits<long long>::max();
+    bool exact = false; // within a few levels per colour of the standard icon
+};
+
+IconMatch MatchIcon(HWND iconStatic) {
     RECT area{};
     ::GetWindowRect(iconStatic, &area);
     const Image shown = CaptureScreen(area);
     if (shown.pixels.empty()) {
-        return BoxIcon::None;
+        return {};
     }
     const struct {
         BoxIcon icon;
@@ -85,16 +89,32 @@ BoxIcon IdentifyIcon(HWND iconStatic) {
                       {BoxIcon::Error, IDI_HAND},
                       {BoxIcon::Information, IDI_ASTERISK},
                       {BoxIcon::Question, IDI_QUESTION}};
-    BoxIcon best = BoxIcon::None;
-    long long bestDifference = std::numeric_limits<long long>::max();
+    IconMatch best;
     for (const auto& candidate : candidates) {
         const long long difference = Difference(shown, ::LoadIconA(nullptr, candidate.id));
-        if (difference < bestDifference) {
-            best = candidate.icon;
-            bestDifference = difference;
+        if (difference < best.difference) {
+            best.icon = candidate.icon;
+            best.difference = difference;
         }
     }
+    best.exact = best.difference <= static_cast<long long>(shown.width) * shown.height * 3 * 8;
     return best;
+}
+
+// A box that has just become visible may not have painted its icon yet, or may lie for a moment
+// under another box: the screen then matches no icon well (once, an unpainted exclamation mark
+// came out nearest to the question mark). It is looked at again until one matches, for up to 2 s.
+BoxIcon IdentifyIcon(HWND iconStatic) {
+    if (iconStatic == nullptr || !::IsWindowVisible(iconStatic)) {
+        return BoxIcon::None;
+    }
+    const DWORD start = ::GetTickCount();
+    IconMatch match = MatchIcon(iconStatic);
+    while (!match.exact && ::GetTickCount() - start < 2000 && ::IsWindowVisible(iconStatic)) {
+        ::Sleep(50);
+        match = MatchIcon(iconStatic);
+    }
+    return match.icon;
 }
 
 } // namespace
