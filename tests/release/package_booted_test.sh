@@ -21,6 +21,8 @@ set -uo pipefail
 here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../..")
 dist=$(realpath "$1") silent_program=$(realpath "$2")
+# shellcheck source=../sync/sync_test_helpers.sh
+source "$here/../sync/sync_test_helpers.sh"
 version=$(sed -n 's/^project(Kalvor VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 deb=$dist/kalvor-sync_${version}_amd64.deb
 
@@ -57,20 +59,14 @@ dpkg-deb -x "$deb" "$work/package" || { echo "FAIL: dpkg-deb -x $deb"; exit 1; }
 
 echo "$KALVOR_NTP_CHRONY" >"$findings/ntp-server"
 # The list's devices: two simulated clocks and an address that never answers.
-"$work/package/usr/bin/kalvor-sim" --json --port tcp://127.0.0.1:0 --devices 2 \
-    >"$findings/network-sim.log" 2>&1 &
-pids+=($!)
+sim=("$work/package/usr/bin/kalvor-sim")
+start_network_sim "$findings/network-sim.log" 2 --port tcp://127.0.0.1:0 --devices 2 || exit 1
 "$silent_program" >"$work/silent" &
 pids+=($!)
-deadline=$((SECONDS + 10))
-until (($(grep -c '"type":"listening"' "$findings/network-sim.log") == 2)) &&
-    grep -q '^tcp://' "$work/silent"; do
-    ((SECONDS < deadline)) || { echo "FAIL: the list's devices listen within 10 s"; exit 1; }
-    sleep 0.05
-done
+until_seen "$work/silent" '^tcp://' 10 || { fail "the silent address is made" "$work/silent"; exit 1; }
 {
     echo "# The test's devices: two simulated clocks and one that never answers."
-    sed -nE 's/.*"type":"listening".*"address":"([^"]+)".*/\1/p' "$findings/network-sim.log"
+    listening_urls "$findings/network-sim.log"
     head -1 "$work/silent"
 } >"$work/etc/kalvor-sync/hall.list"
 
@@ -99,7 +95,7 @@ StandardError=inherit
 TimeoutStartSec=150
 EOF
 
-date +%s.%N >"$work/booting"
+now >"$work/booting"
 SYSTEMD_NSPAWN_UNIFIED_HIERARCHY=1 systemd-nspawn --quiet --volatile=yes --directory=/ \
     --register=no --keep-unit --boot --kill-signal=SIGRTMIN+4 \
     --overlay-ro="/usr:$work/package/usr:/usr" \
@@ -120,7 +116,7 @@ if kill -0 "$container" 2>/dev/null; then
 fi
 wait "$container"
 status=$? container=
-date +%s.%N >"$work/off"
+now >"$work/off"
 
 if [[ ! -f $findings/started ]]; then
     # Never booted as far as the checks: a machine that cannot run a container at all fails in
@@ -133,9 +129,8 @@ if [[ ! -f $findings/started ]]; then
     exit 1
 fi
 cat "$findings/checks.log"
-seconds() { awk -v a="$(cat "$1")" -v b="$(cat "$2")" 'BEGIN { printf "%.1f", b - a }'; }
-echo "the container booted in $(seconds "$work/booting" "$findings/started") s" \
-    "and powered off in $(seconds "$findings/ended" "$work/off") s"
+echo "the container booted in $(seconds_between "$(cat "$work/booting")" "$(cat "$findings/started")") s" \
+    "and powered off in $(seconds_between "$(cat "$findings/ended")" "$(cat "$work/off")") s"
 if ! grep -qx 'all [0-9]* checks passed' "$findings/checks.log"; then
     echo "FAIL: the checks did not all pass (systemd-nspawn exited $status); the container's console:"
     cat "$work/console.log"
