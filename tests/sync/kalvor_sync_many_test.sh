@@ -93,7 +93,8 @@ fi
 
 # --- --every with ten devices that never answer and one that refuses for 5 s, then listens
 # again: the ten are tried together while the clocks are watched, and the eleventh is set the
-# moment it answers, its first frame within 2 s of its return (the silent ones hold up nothing).
+# moment it answers, its first frame within back_within seconds of its return (the silent ones
+# hold up nothing).
 silents=()
 for _ in $(seq 10); do
     "$silent_program" >"$work/silent$((${#silents[@]} + 1))" &
@@ -115,7 +116,7 @@ pids+=($every_pid)
 if until_seen "$work/every-err" "${returning//./\\.}: trying it again" 20; then pass; else
     fail "--every: the refusing device is told" "$work/every-err"
 fi
-listens_again "$returning" "$work/back" "$((2 + slack))" "--every, ten silent devices beside it"
+listens_again "$returning" "$work/back" "$(awk -v s="$slack" -v b="$back_within" 'BEGIN { print b + s }')" "--every, ten silent devices beside it"
 if (($(count_of "$work/every-err" 'no answer from') == 10)) &&
     (($(count_of "$work/every-err" 'trying it again') == 11)); then pass; else
     fail "--every: each gone device is told once, and their tries are quiet" "$work/every-err"

@@ -65,15 +65,19 @@ status=$?
 finish $net_sim_pid 20 >/dev/null
 mapfile -t errors < <(device_errors "$work/seventy")
 seconds=$(tr -d '\r' <"$work/seventy" | grep '"complete":true' | sed -E 's/.*"device":"([^.]+)\..*/\1/' | sort -u | wc -l)
-read -r _ _ _ _ worst < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 0 ? -$1 : $1 }' |
+read -r _ median _ _ worst < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 0 ? -$1 : $1 }' |
     "$here/../../scripts/lib/stats")
-worst=${worst:-0}
-echo "seventy devices: ${#errors[@]} set, worst |error| $worst ms"
-# Under Wine the simulator too runs there, and stamps seventy lines less promptly.
-bound=50
-[[ $mode == wine ]] && bound=100
-if [[ $status == 0 && ${#errors[@]} == 70 && $seconds == 1 ]] && ((worst <= bound)); then pass; else
-    fail "seventy devices: all set in one run to one second (status $status, ${#errors[@]} set, $seconds seconds, worst $worst ms)" "$err"
+median=${median:-0} worst=${worst:-0}
+echo "seventy devices: ${#errors[@]} set, median |error| $median ms, worst $worst ms"
+# Under Wine the simulator too runs there, and stamps seventy lines less promptly; beside the rest
+# of the suite it stamped some a further 125 ms late. A device set a frame late would be 200 ms off:
+# the median catches that for all of them; the worst, one set to the wrong second. The quiet
+# machine's figures are bench/sync_scale's.
+worst_bound=50
+[[ $mode == wine ]] && worst_bound=500
+if [[ $status == 0 && ${#errors[@]} == 70 && $seconds == 1 ]] &&
+    at_most "$median" 50 && ((worst <= worst_bound)); then pass; else
+    fail "seventy devices: all set in one run to one second (status $status, ${#errors[@]} set, $seconds seconds, median $median ms, worst $worst ms)" "$err"
 fi
 
 # --- What the user gets wrong: a URL that is not one, a device list with a bad line.
@@ -96,7 +100,7 @@ expect "an address nobody listens on exits 1 and names it" 1 $? "$err" \
 if ((SECONDS - start <= 3 + 5)); then pass; else fail "the refusal is told within the 3 s limit"; fi
 
 # --- --every with a device that refuses for 5 s, then listens again on the same port: its first
-# frame within 2 s of its return.
+# frame within back_within seconds of its return.
 port=${refused##*:}
 "${sync[@]}" --port "$refused" --every 1h >"$work/every" 2>"$work/every-err" &
 every_pid=$!
@@ -104,7 +108,7 @@ pids+=($every_pid)
 if until_seen "$work/every-err" "trying it again every" 20; then pass; else
     fail "--every: a device that refuses is told once" "$work/every-err"
 fi
-listens_again "tcp://127.0.0.1:$port" "$work/back" 2.0 "--every, a device back"
+listens_again "tcp://127.0.0.1:$port" "$work/back" "$back_within" "--every, a device back"
 if until_seen "$work/every" '\(port back\)$' 5 && until_seen "$work/every-err" "is back$" 5 &&
     (($(count_of "$work/every-err" "cannot connect") == 1)); then pass; else
     fail "--every: one line when the device goes, one when it is back, the retries quiet" "$work/every" "$work/every-err"
