@@ -116,7 +116,7 @@ pids+=($every_pid)
 if until_seen "$work/every-err" "${returning//./\\.}: trying it again" 20; then pass; else
     fail "--every: the refusing device is told" "$work/every-err"
 fi
-listens_again "$returning" "$work/back" "$(awk -v s="$slack" -v b="$back_within" 'BEGIN { print b + s }')" "--every, ten silent devices beside it"
+listens_again "$returning" "$work/back" "$((back_within + slack))" "--every, ten silent devices beside it"
 if (($(count_of "$work/every-err" 'no answer from') == 10)) &&
     (($(count_of "$work/every-err" 'trying it again') == 11)); then pass; else
     fail "--every: each gone device is told once, and their tries are quiet" "$work/every-err"

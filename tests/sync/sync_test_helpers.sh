@@ -136,7 +136,7 @@ seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 # How soon a device that comes back is set, in seconds: kalvor-sync tries it again each second,
 # and its sequence then waits for a second of its own, so 2 s at most on a quiet machine; the third
 # is for a machine that runs the whole suite side by side (bench/sync_watch has the quiet figures).
-back_within=3.0
+back_within=3
 at_most() { [[ -n $1 ]] && awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v <= limit) }'; }
 # start_network_sim OUT COUNT ARGS...: kalvor-sim as COUNT network devices (ARGS say where), its
 # JSON lines in OUT, its pid in net_sim_pid; waits until all of them listen.
