@@ -101,7 +101,8 @@ devices() {
     done
     spread=$(printf '%s\n' "${arrivals[@]}" | sort -n | awk 'NR == 1 { first = $1 } END { printf "%.3f", $1 - first }')
     echo "three devices: seconds frames $spread s apart"
-    if at_most "$spread" 0.050; then pass; else fail "the three seconds frames land together (spread $spread s)"; fi
+    # Beside the whole suite one landed 80 ms after the others; a frame late would be 200 ms.
+    if at_most "$spread" 0.150; then pass; else fail "the three seconds frames land together (spread $spread s)"; fi
 
     # One of them missing: the others are set, the missing one is named, the status says a port failed.
     sim 1 "$links/simA" --sequences 1
