@@ -69,11 +69,12 @@ read -r _ median _ _ worst < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 
     "$here/../../scripts/lib/stats")
 median=${median:-0} worst=${worst:-0}
 echo "seventy devices: ${#errors[@]} set, median |error| $median ms, worst $worst ms"
-# Under Wine the simulator too runs there, and stamps seventy lines less promptly; beside the rest
-# of the suite it stamped some a further 125 ms late. A device set a frame late would be 200 ms off:
-# the median catches that for all of them; the worst, one set to the wrong second. The quiet
-# machine's figures are bench/sync_scale's.
-worst_bound=50
+# A device set a frame late would be 200 ms off: the median catches that for all of them, the
+# worst for one of them. Beside the rest of the suite the simulator stamps seventy lines late now
+# and then (52 ms under ThreadSanitizer); under Wine it runs there too, and stamped some 125 ms
+# late, so there the worst only catches a device set to the wrong second. The quiet machine's
+# figures are bench/sync_scale's.
+worst_bound=150
 [[ $mode == wine ]] && worst_bound=500
 if [[ $status == 0 && ${#errors[@]} == 70 && $seconds == 1 ]] &&
     at_most "$median" 50 && ((worst <= worst_bound)); then pass; else
