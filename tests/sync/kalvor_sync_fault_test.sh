@@ -136,10 +136,13 @@ else
     fail "the stuck line fails before the next frame is due, the others are set, and the status and metrics count it" \
         "$links/stuck" "$links/stuck.json" "$links/stuck.prom"
 fi
+# A line whose frames waited behind the stuck one would be some 150 ms later than without it (the
+# stuck line's limit); half of that tells it from a machine that runs the whole suite beside
+# (wine64 saw 51 ms once there, and 3 ms without the stuck line).
 for end in 0 1; do
     with=$(error_ms "$links/sim-stuck-$end" 1) without=$(error_ms "$links/sim-alone-$end" 1)
     echo "line ${ends[end]}: error $with ms beside the stuck line, $without ms without it"
-    if within "$with" -100 100 && within "$((with - ${without:-999}))" -20 20; then pass; else
+    if within "$with" -100 100 && within "$((with - ${without:-999}))" -75 75; then pass; else
         fail "line ${ends[end]} is set as well beside the stuck line as without it"
     fi
 done
