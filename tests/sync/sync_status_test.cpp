@@ -3,6 +3,7 @@
 // seconds, and metrics held to the rules of the Prometheus text format.
 #include "tools/kalvor-sync/status/StatusJson.h"
 #include "tools/kalvor-sync/status/StatusMetrics.h"
+#include "tools/kalvor-sync/status/StatusReporter.h"
 
 #include <chrono>
 #include <cstdio>
@@ -274,6 +275,24 @@ TEST(StatusMetrics, ADeviceNameWithQuotesBackslashesAndLineFeedsIsEscaped) {
               0);
     // Before the first reading of the clock there is no clock to tell of.
     EXPECT_EQ(text.find("kalvor_sync_clock"), std::string::npos);
+}
+
+TEST(StatusReporter, EachClockNoticeIsToldOnceAsAWarningAndTheEventLogHearsIt) {
+    std::ostringstream out, errors;
+    std::vector<std::string> events;
+    SyncLog log(out, errors, Verbosity::Normal,
+                [&events](SyncLog::Event, const std::string& line) { events.push_back(line); });
+    platform::ServiceNotify notify;
+    StatusReporter reporter(SyncCommand{}, log, notify);
+    reference::ReferenceReport report;
+    for (const char* notice : {"", "the counter jumped", "the counter jumped", "",
+                               "cannot start the time reference's thread", "the counter jumped"}) {
+        report.clockNotice = notice;
+        reporter.ReferenceNow(report);
+    }
+    EXPECT_EQ(errors.str(), "kalvor-sync: warning: the counter jumped\n"
+                            "kalvor-sync: warning: cannot start the time reference's thread\n");
+    EXPECT_EQ(events.size(), 2u);
 }
 
 } // namespace

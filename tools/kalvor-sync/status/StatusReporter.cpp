@@ -102,6 +102,7 @@ void StatusReporter::Started() {
 void StatusReporter::SequenceDone(const DeviceRecords& devices, SequenceEnd end,
                                   const RunReason& reason, const platform::ClockSyncState& clock) {
     const StatusTime at = Now();
+    TellOnce(platform::MonotonicClockNotice());
     m_status.clock = clock;
     m_status.state = RunState::Running;
     int set = 0;
@@ -178,6 +179,7 @@ void StatusReporter::ReferenceNow(const reference::ReferenceReport& report) {
     m_status.reference = ReferenceStatusOf(report, m_maxErrorMicroseconds, monotonic, wall);
     const std::string& now = m_status.reference->state;
     const bool changed = !before.empty() && now != before;
+    TellOnce(report.clockNotice);
     if (changed) {
         // Where it runs as a service, the Event Log hears each change as a warning or a return.
         const std::string sentence = ReferenceSentence(report);
@@ -191,6 +193,12 @@ void StatusReporter::ReferenceNow(const reference::ReferenceReport& report) {
     if (changed || monotonic - m_referencePublished >= kReferencePublishMicroseconds) {
         m_referencePublished = monotonic;
         Publish();
+    }
+}
+
+void StatusReporter::TellOnce(const std::string& notice) {
+    if (!notice.empty() && m_noticesTold.insert(notice).second) {
+        m_log.Warning(notice);
     }
 }
 

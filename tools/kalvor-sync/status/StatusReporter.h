@@ -8,6 +8,7 @@
 #include "tools/kalvor-sync/sequence/SequenceRun.h"
 
 #include <chrono>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,8 +49,8 @@ public:
     void WaitingForClock(const platform::ClockSyncState& clock, const std::string& because);
 
     // How the time reference is now: kept for the files, which are written when its state changes
-    // (and the log told) and otherwise once a minute at most. Cheap: call it whenever the loop
-    // wakes.
+    // (and the log told) and otherwise once a minute at most; its clock notice is told once, as
+    // a warning. Cheap: call it whenever the loop wakes.
     void ReferenceNow(const reference::ReferenceReport& report);
 
     // The program's loop is alive: a sign of life for the service manager's watchdog, when one
@@ -66,6 +67,7 @@ private:
     void Publish();
     void WriteFile(const std::string& path, const std::string& contents, bool& failing);
     void Ready();
+    void TellOnce(const std::string& notice);
 
     SyncStatus m_status;
     const std::string m_statusFile, m_metricsFile;
@@ -76,6 +78,9 @@ private:
     bool m_ready = false;
     const std::int64_t m_maxErrorMicroseconds;
     std::int64_t m_referencePublished = 0; // monotonic
+    // Notices of the clocks (the monotonic clock made up for a jump of the performance counter,
+    // the time reference could not start): each stays true once it is, so it is told once.
+    std::set<std::string> m_noticesTold;
     static constexpr std::int64_t kReferencePublishMicroseconds = 60'000'000;
     bool m_statusFailing = false, m_metricsFailing = false; // told, until written again
     std::chrono::steady_clock::time_point m_lastSignOfLife;
