@@ -38,5 +38,10 @@ private:
     std::vector<SequenceReport> m_sequences;
 };
 
+// A whole sequence as the device sees it: seven frames, fields 1 to 7, over well within 5 s.
+constexpr std::size_t kFramesPerSequence = 7;
+constexpr int kSequenceWaitMs = 5000;
+inline const std::vector<int> kAllFields{1, 2, 3, 4, 5, 6, 7};
+
 // The local time now, to the millisecond, as the program reads it.
 LocalInstant LocalNow();

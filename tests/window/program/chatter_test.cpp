@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kBytesPerSecond = 960; // 9600 baud, 10 bits a byte
 constexpr DWORD kClickEveryMs = 5000;
-constexpr std::size_t kFramesPerSequence = 7;
 // The port on which kalvor-wine-serial-baseline measures what Wine's serial emulation costs.
 constexpr int kBaselinePort = 2;
 // What the program's own memory may grow by, beyond Wine's share: heaps and message queues

@@ -22,7 +22,7 @@ protected:
         const HWND window = StartOnCom1();
         if (window != nullptr) {
             driver::ClickSetTime(window);
-            device.ListenForFrames(frames, 5000);
+            device.ListenForFrames(frames, kSequenceWaitMs);
             EXPECT_EQ(device.Frames().size(), frames) << "the sequence did not start";
         }
         return window;

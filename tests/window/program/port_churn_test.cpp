@@ -14,9 +14,6 @@
 
 namespace {
 
-constexpr std::size_t kFramesPerSequence = 7;
-const std::vector<int> kAllFields{1, 2, 3, 4, 5, 6, 7};
-
 // What the runner made of each of the ten ports (tests/window/program/CMakeLists.txt).
 enum class PortKind { Line, Absent, Failing };
 PortKind KindOf(int portNumber) {
@@ -140,7 +137,7 @@ TEST_F(PortChurnTest, TwoHundredChangesLeaveTheRightPortOpenAndNothingBehind) {
     EXPECT_EQ(driver::ControlText(window, IDC_PORT_LIST), "COM1");
     ++sentOnLines;
     driver::ClickSetTime(window);
-    com1.ListenForFrames(framesBefore + kFramesPerSequence, 5000);
+    com1.ListenForFrames(framesBefore + kFramesPerSequence, kSequenceWaitMs);
     com1.ListenFor(500);
     ASSERT_EQ(com1.Frames().size(), framesBefore + kFramesPerSequence);
     for (std::size_t i = 0; i < kFramesPerSequence; ++i) {

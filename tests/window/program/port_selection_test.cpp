@@ -9,10 +9,6 @@
 namespace {
 
 constexpr int kCom1 = 0, kCom3 = 2, kCom4 = 3, kCom10 = 9; // list positions
-constexpr std::size_t kSequenceFrames = 7;
-constexpr int kSequenceWaitMs = 5000;
-
-const std::vector<int> kAllFields{1, 2, 3, 4, 5, 6, 7};
 
 // The system's own text for an error code, read here without the program's code.
 std::string SystemText(DWORD code) {
@@ -53,7 +49,7 @@ TEST_F(ProgramTest, AbsentCom3LeavesNoPortOpenUntilAnotherIsChosen) {
     driver::SelectPortListEntry(window, kCom1);
     ExpectTip(DismissNextBox(), kTipOpenOk, window);
     driver::ClickSetTime(window);
-    device.ListenForFrames(kSequenceFrames, kSequenceWaitMs);
+    device.ListenForFrames(kFramesPerSequence, kSequenceWaitMs);
     EXPECT_EQ(device.Fields(), kAllFields);
     ASSERT_EQ(device.Sequences().size(), 1u);
     EXPECT_TRUE(device.Sequences().front().m_complete);
@@ -68,7 +64,7 @@ TEST_F(ProgramTest, Com10OpensAndTheClickSendsThere) {
     driver::SelectPortListEntry(window, kCom10);
     ExpectTip(DismissNextBox(), kTipOpenOk, window);
     driver::ClickSetTime(window);
-    device10.ListenForFrames(kSequenceFrames, kSequenceWaitMs);
+    device10.ListenForFrames(kFramesPerSequence, kSequenceWaitMs);
     EXPECT_EQ(device10.BytesReceived(), 28u);
     EXPECT_EQ(device10.Fields(), kAllFields);
     device1.ListenFor(200);
@@ -83,7 +79,7 @@ TEST_F(ProgramTest, ChoosingThePortAlreadyOpenReopensIt) {
     ExpectTip(DismissNextBox(), kTipOpenOk, window);
     ExpectNoBoxFor(1000);
     driver::ClickSetTime(window);
-    device.ListenForFrames(kSequenceFrames, kSequenceWaitMs);
+    device.ListenForFrames(kFramesPerSequence, kSequenceWaitMs);
     EXPECT_EQ(device.Fields(), kAllFields);
 }
 
@@ -124,6 +120,6 @@ TEST_F(ProgramTest, PortChosenDuringAnOpeningIsOpenedAfterIt) {
     ExpectTip(tips[1], kTipOpenOk, window);
 
     driver::ClickSetTime(window);
-    device.ListenForFrames(kSequenceFrames, kSequenceWaitMs);
+    device.ListenForFrames(kFramesPerSequence, kSequenceWaitMs);
     EXPECT_EQ(device.Fields(), kAllFields) << "COM1 was not opened after COM4";
 }

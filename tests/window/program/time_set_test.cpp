@@ -9,10 +9,6 @@
 namespace {
 
 constexpr int kCom2 = 1; // list position
-constexpr std::size_t kSequenceFrames = 7;
-constexpr int kSequenceWaitMs = 5000;
-
-const std::vector<int> kAllFields{1, 2, 3, 4, 5, 6, 7};
 
 } // namespace
 
@@ -35,7 +31,7 @@ TEST_F(TimeSetTest, ClickSendsSevenFramesOfTheLocalTime200MsApart) {
 
     const LocalInstant click = LocalNow();
     driver::ClickSetTime(window);
-    device.ListenForFrames(kSequenceFrames, kSequenceWaitMs);
+    device.ListenForFrames(kFramesPerSequence, kSequenceWaitMs);
     device.ListenFor(600); // and nothing more comes
 
     EXPECT_EQ(device.BytesReceived(), 28u);
@@ -70,7 +66,7 @@ TEST_F(TimeSetTest, ClickDuringSequenceCarriesOnFromTheCurrentStep) {
     driver::ClickSetTime(window);
     device.ListenForFrames(3, kSequenceWaitMs);
     driver::ClickSetTime(window);
-    device.ListenForFrames(kSequenceFrames, kSequenceWaitMs);
+    device.ListenForFrames(kFramesPerSequence, kSequenceWaitMs);
     device.ListenFor(600);
 
     EXPECT_EQ(device.Fields(), kAllFields) << "the sequence started again or lost a frame";
@@ -131,7 +127,7 @@ TEST_F(TimeSetTest, BytesFromTheDeviceWhileIdleChangeNothing) {
 
     // And the port still works.
     driver::ClickSetTime(window);
-    device.ListenForFrames(kSequenceFrames, kSequenceWaitMs);
+    device.ListenForFrames(kFramesPerSequence, kSequenceWaitMs);
     EXPECT_EQ(device.Fields(), kAllFields);
 }
 
@@ -143,7 +139,7 @@ TEST_F(TimeSetTest, SequenceGoesOnWhileTheAboutBoxIsOpen) {
     driver::ChooseAboutItem(window);
     const HWND about = driver::WaitForDialog(ProcessId(), "关于 Kalvor", 5000);
     ASSERT_NE(about, nullptr) << "no About box";
-    device.ListenForFrames(kSequenceFrames, kSequenceWaitMs);
+    device.ListenForFrames(kFramesPerSequence, kSequenceWaitMs);
     EXPECT_TRUE(::IsWindowVisible(about)) << "the About box went before the sequence ended";
     EXPECT_EQ(device.Fields(), kAllFields);
     ASSERT_EQ(device.Sequences().size(), 1u);

@@ -15,8 +15,6 @@
 namespace {
 
 constexpr int kCom1 = 0; // list position
-constexpr std::size_t kFramesPerSequence = 7;
-const std::vector<int> kAllFields{1, 2, 3, 4, 5, 6, 7};
 
 } // namespace
 
@@ -26,7 +24,7 @@ TEST_F(FaultTest, UnpluggedMidSequenceIsReportedOnceAndWorksAgainOnceBack) {
     ASSERT_NE(window, nullptr);
 
     driver::ClickSetTime(window);
-    device->ListenForFrames(2, 5000);
+    device->ListenForFrames(2, kSequenceWaitMs);
     ASSERT_EQ(device->Fields(), (std::vector<int>{1, 2}));
     ASSERT_TRUE(UnplugLine(1));
     device.reset();
@@ -62,7 +60,7 @@ TEST_F(FaultTest, UnpluggedMidSequenceIsReportedOnceAndWorksAgainOnceBack) {
     ASSERT_EQ(boxes.size(), 1u) << "more than the tip came";
     ExpectTip(boxes.front(), kTipOpenOk, window);
     driver::ClickSetTime(window);
-    device->ListenForFrames(kFramesPerSequence, 5000);
+    device->ListenForFrames(kFramesPerSequence, kSequenceWaitMs);
     device->ListenFor(500);
     EXPECT_EQ(device->Fields(), kAllFields);
     ASSERT_EQ(device->Sequences().size(), 1u);
