@@ -87,8 +87,8 @@ expect "--verbose logs each frame with its time and bytes" 0 $? "$out" \
 finish $sim_pid 10
 sim_status=$?
 aligned=$(error_ms "$links/sim" 1) shifted=$(error_ms "$links/sim" 2) unaligned=$(error_ms "$links/sim" 3)
-if [[ $sim_status == 0 ]] && within "$aligned" -100 100; then pass; else
-    fail "the device accepts an aligned sequence and is within 100 ms (error $aligned ms)" "$links/sim"
+if [[ $sim_status == 0 ]] && within "$aligned" -$device_within $device_within; then pass; else
+    fail "the device accepts an aligned sequence and is within $device_within ms (error $aligned ms)" "$links/sim"
 fi
 if within "$shifted" 200 400; then pass; else
     fail "--offset 300 sets the device 300 ms ahead of a device without latency (error $shifted ms)" "$links/sim"

@@ -84,8 +84,8 @@ finish $sim_pid 10
 stop_flood
 for run in 1 2; do
     error=$(error_ms "$links/sim-flood" $run)
-    if within "$error" -100 100; then pass; else
-        fail "sync $run against a flooding device sets it within 100 ms (error ${error:-none} ms)" \
+    if within "$error" -$device_within $device_within; then pass; else
+        fail "sync $run against a flooding device sets it within $device_within ms (error ${error:-none} ms)" \
             "$links/sim-flood"
     fi
 done
@@ -142,7 +142,7 @@ fi
 for end in 0 1; do
     with=$(error_ms "$links/sim-stuck-$end" 1) without=$(error_ms "$links/sim-alone-$end" 1)
     echo "line ${ends[end]}: error $with ms beside the stuck line, $without ms without it"
-    if within "$with" -100 100 && within "$((with - ${without:-999}))" -75 75; then pass; else
+    if within "$with" -$device_within $device_within && within "$((with - ${without:-999}))" -75 75; then pass; else
         fail "line ${ends[end]} is set as well beside the stuck line as without it"
     fi
 done

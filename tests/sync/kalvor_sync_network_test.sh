@@ -47,8 +47,9 @@ if [[ $status == 0 && $(count_of "$out" '^set (tcp|rfc2217)://127\.0\.0\.1:[0-9]
 fi
 finish $net_sim_pid 10 >/dev/null
 mapfile -t errors < <(device_errors "$work/pair")
-if ((${#errors[@]} == 2)) && within "${errors[0]}" -50 50 && within "${errors[1]}" -50 50; then pass; else
-    fail "both devices get a complete, valid sequence within 50 ms (errors: ${errors[*]})" "$work/pair"
+if ((${#errors[@]} == 2)) && within "${errors[0]}" -$device_within $device_within &&
+    within "${errors[1]}" -$device_within $device_within; then pass; else
+    fail "both devices get a complete, valid sequence within $device_within ms (errors: ${errors[*]})" "$work/pair"
 fi
 if tr -d '\r' <"$work/pair" | grep -q '"type":"line","address":"rfc2217://.*"settings":"9600 baud, 8 data bits, no parity, 1 stop bit, no flow control"'; then pass; else
     fail "the RFC 2217 client sets the server's line to 9600 8N1 without flow control" "$work/pair"

@@ -41,8 +41,8 @@ expect "a run with a reference exits 0 and tells the device set by it" 0 $? "$li
 sleep 0.5
 error=$(error_ms "$links/sim" 1)
 echo "the device's error against true time: $((error - truth_ms)) ms (the computer's clock ${computer_s} s off)"
-if within "$error" $((truth_ms - 50)) $((truth_ms + 50)); then pass; else
-    fail "the device is within 50 ms of the reference's time, whatever the computer's clock says" "$links/sim" "$links/err"
+if within "$error" $((truth_ms - device_within)) $((truth_ms + device_within)); then pass; else
+    fail "the device is within $device_within ms of the reference's time, whatever the computer's clock says" "$links/sim" "$links/err"
 fi
 if jq -e --argjson off "$computer_s" '.reference.state == "synced" and
         (.reference.computer_offset_seconds - $off | fabs) < 1 and

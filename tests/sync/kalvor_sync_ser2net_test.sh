@@ -109,8 +109,8 @@ through() {
     read -r _ median _ _ _ < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 0 ? -$1 : $1 }' |
         "$here/../../scripts/lib/stats")
     echo "through ser2net ($line): errors ${errors[*]} ms"
-    if ((${#errors[@]} == 3)) && within "$median" 0 20 && within "${errors[0]}" -100 100 &&
-        within "${errors[1]}" -100 100 && within "${errors[2]}" -100 100; then pass; else
+    if ((${#errors[@]} == 3)) && within "$median" 0 20 && within "${errors[0]}" -$device_within $device_within &&
+        within "${errors[1]}" -$device_within $device_within && within "${errors[2]}" -$device_within $device_within; then pass; else
         fail "through ser2net ($line): three complete, valid sequences, median |error| within 20 ms (errors: ${errors[*]})" "$work/sim-$line"
     fi
     if [[ $(count_of "$work/sim-$line" '"status":"rejected"') == 0 ]]; then pass; else

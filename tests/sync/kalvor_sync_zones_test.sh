@@ -88,7 +88,7 @@ sleep 0.5
 for i in 0 1 2; do
     error=$(error_ms "$links/sim$i" 1) shown=${judged[i]:-local}
     echo "device in $shown: error $error ms against its zone's time"
-    within "$error" -50 50 || fail "the device in $shown shows its zone's time" "$links/sim$i"
+    within "$error" -$device_within $device_within || fail "the device in $shown shows its zone's time" "$links/sim$i"
 done
 # Each simulator stamps arrivals in its own zone; whole-minute offsets leave the seconds alike.
 spread=$(grep -h '"complete":true' "$links"/sim? | sed -E 's/.*"arrival":"[^"]*T[0-9:]*:([0-9.]+)".*/\1/' |
@@ -96,7 +96,7 @@ spread=$(grep -h '"complete":true' "$links"/sim? | sed -E 's/.*"arrival":"[^"]*T
         lo = hi = s[1]; for (i in s) { if (s[i] < lo) lo = s[i]; if (s[i] > hi) hi = s[i] }
         if (NR == 3) printf "%d", (hi - lo) * 1000 + 0.5 }')
 echo "the seconds frames arrived within $spread ms of each other"
-if within "$spread" 0 50 &&
+if within "$spread" 0 $together_within &&
     jq -e '.devices[0].zone == "Europe/Berlin" and .devices[1].utc_offset_seconds == 32400 and
         .devices[2].zone == null and (.zone_data | length) > 0' "$links/wall.json" >/dev/null; then
     pass
