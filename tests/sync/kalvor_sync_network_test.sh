@@ -71,14 +71,15 @@ read -r _ median _ _ worst < <(printf '%s\n' "${errors[@]}" | awk '{ print $1 < 
 median=${median:-0} worst=${worst:-0}
 echo "seventy devices: ${#errors[@]} set, median |error| $median ms, worst $worst ms"
 # A device set a frame late would be 200 ms off: the median catches that for all of them, the
-# worst for one of them. Beside the rest of the suite the simulator stamps seventy lines late now
-# and then (52 ms under ThreadSanitizer); under Wine it runs there too, and stamped some 125 ms
-# late, so there the worst only catches a device set to the wrong second. The quiet machine's
-# figures are bench/sync_scale's.
+# worst for one of them. Beside the rest of the suite the seventy are late together now and then
+# (all 51 ms once under the 32-bit Wine), and the simulator stamps some lines later still (52 ms
+# under ThreadSanitizer); under Wine it runs there too, and stamped some 125 ms late, so there the
+# worst only catches a device set to the wrong second. The quiet machine's figures are
+# bench/sync_scale's.
 worst_bound=150
 [[ $mode == wine ]] && worst_bound=500
 if [[ $status == 0 && ${#errors[@]} == 70 && $seconds == 1 ]] &&
-    at_most "$median" 50 && ((worst <= worst_bound)); then pass; else
+    at_most "$median" $device_within && ((worst <= worst_bound)); then pass; else
     fail "seventy devices: all set in one run to one second (status $status, ${#errors[@]} set, $seconds seconds, median $median ms, worst $worst ms)" "$err"
 fi
 
