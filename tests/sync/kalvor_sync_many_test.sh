@@ -85,10 +85,12 @@ if ((complete == 49)) && [[ $(wc -l <"$work/sequences") == 49 ]]; then pass; els
     fail "49 complete, valid sequences, one per device ($complete)" "$work/sequences"
 fi
 if ((seconds == 1)); then pass; else fail "all 49 set to the same second ($seconds)" "$work/sequences"; fi
-# The suite runs beside other tests, which delay some frames (a median of 16 ms seen so); the
+# The suite runs beside other tests, which delay some frames (a median of 16 ms seen so, 37 under
+# AddressSanitizer); a frame late would be 200 ms, which the sanitizers' worst may come near. The
 # quiet machine's figures are bench/sync_scale's.
-if within "$median" 0 $((20 + slack * 10)) && within "$worst" 0 $((50 + slack * 50)); then pass; else
-    fail "aligned: median |error| within $((20 + slack * 10)) ms, worst within $((50 + slack * 50)) ms ($median, $worst)" "$work/sequences"
+worst_bound=$((slack > 0 ? 200 : 150))
+if within "$median" 0 $device_within && within "$worst" 0 $worst_bound; then pass; else
+    fail "aligned: median |error| within $device_within ms, worst within $worst_bound ms ($median, $worst)" "$work/sequences"
 fi
 
 # --- --every with ten devices that never answer and one that refuses for 5 s, then listens
