@@ -126,14 +126,16 @@ expect "a line that takes no byte ends the run with 3, told once, naming the lin
     "$links/stuck-err" "^kalvor-sync: ([^ ]*pc2|COM2): the line took no byte of the frame within 150 ms$"
 failed_in=$(tr -d '\r' <"$links/stuck" | sed -nE 's/.* year +\(2 devices, written in ([0-9.]+) ms\)$/\1/p')
 echo "the stuck line failed $failed_in ms after the year frame's instant"
-if at_most "${failed_in:-999}" 200 && [[ $(count_of "$links/stuck" '^set ') == 2 ]] &&
+# Its limit is 150 ms; beside the whole suite the program's own wake-up may come later, as frames
+# do (wine64 saw 156 ms).
+if at_most "${failed_in:-999}" $((150 + device_within)) && [[ $(count_of "$links/stuck" '^set ') == 2 ]] &&
     ! grep -qE '^set ([^ ]*pc2|COM2) ' "$links/stuck" && jq -e --arg stuck "$stuck" \
     '.devices[] | select(.name == $stuck) | .outcome == "send failed" and .failures == 1' \
     "$links/stuck.json" >/dev/null && grep -qE \
     "^kalvor_sync_sequences_total\{device=\"[^\"]*(pc2|COM2)\",outcome=\"failure\"\} 1$" "$links/stuck.prom"; then
     pass
 else
-    fail "the stuck line fails before the next frame is due, the others are set, and the status and metrics count it" \
+    fail "the stuck line fails at its 150 ms limit, the others are set, and the status and metrics count it" \
         "$links/stuck" "$links/stuck.json" "$links/stuck.prom"
 fi
 # A line whose frames waited behind the stuck one would be some 150 ms later than without it (the
