@@ -277,7 +277,7 @@ TEST(StatusMetrics, ADeviceNameWithQuotesBackslashesAndLineFeedsIsEscaped) {
     EXPECT_EQ(text.find("kalvor_sync_clock"), std::string::npos);
 }
 
-TEST(StatusReporter, EachClockNoticeIsToldOnceAsAWarningAndTheEventLogHearsIt) {
+TEST(StatusReporter, EachFailureOfTheReferenceIsToldOnceAsAWarningAndTheEventLogHearsIt) {
     std::ostringstream out, errors;
     std::vector<std::string> events;
     SyncLog log(out, errors, Verbosity::Normal,
@@ -285,13 +285,14 @@ TEST(StatusReporter, EachClockNoticeIsToldOnceAsAWarningAndTheEventLogHearsIt) {
     platform::ServiceNotify notify;
     StatusReporter reporter(SyncCommand{}, log, notify);
     reference::ReferenceReport report;
-    for (const char* notice : {"", "the counter jumped", "the counter jumped", "",
-                               "cannot start the time reference's thread", "the counter jumped"}) {
-        report.clockNotice = notice;
+    const std::string first = "cannot start the time reference's thread: out of memory";
+    const std::string second = "cannot start the time reference's thread: too many threads";
+    for (const std::string& failure : {std::string(), first, first, std::string(), second, first}) {
+        report.failure = failure;
         reporter.ReferenceNow(report);
     }
-    EXPECT_EQ(errors.str(), "kalvor-sync: warning: the counter jumped\n"
-                            "kalvor-sync: warning: cannot start the time reference's thread\n");
+    EXPECT_EQ(errors.str(),
+              "kalvor-sync: warning: " + first + "\nkalvor-sync: warning: " + second + "\n");
     EXPECT_EQ(events.size(), 2u);
 }
 

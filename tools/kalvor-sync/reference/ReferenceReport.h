@@ -55,7 +55,7 @@ struct ReferenceReport {
     std::optional<double> delayMicroseconds;
     double frequencyPpm = 0; // how fast the monotonic clock runs against true time
     std::vector<ServerReport> servers;
-    std::string clockNotice; // what the monotonic clock had to make up for, if anything
+    std::string failure; // why the reference cannot work (its thread did not start), if it cannot
 };
 
 } // namespace kalvor_sync::reference

@@ -1,7 +1,5 @@
 #include "TimeReference.h"
 
-#include "platform/MonotonicClock.h"
-
 #include <algorithm>
 #include <system_error>
 
@@ -157,7 +155,7 @@ ReferenceReport TimeReference::Report() const {
     const std::lock_guard lock(m_mutex);
     ReferenceReport report =
         m_core.Report(m_seams.monotonicMicroseconds(), m_seams.wallMicroseconds());
-    report.clockNotice = m_failure.empty() ? platform::MonotonicClockNotice() : m_failure;
+    report.failure = m_failure;
     return report;
 }
 

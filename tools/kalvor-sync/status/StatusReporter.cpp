@@ -179,7 +179,7 @@ void StatusReporter::ReferenceNow(const reference::ReferenceReport& report) {
     m_status.reference = ReferenceStatusOf(report, m_maxErrorMicroseconds, monotonic, wall);
     const std::string& now = m_status.reference->state;
     const bool changed = !before.empty() && now != before;
-    TellOnce(report.clockNotice);
+    TellOnce(report.failure);
     if (changed) {
         // Where it runs as a service, the Event Log hears each change as a warning or a return.
         const std::string sentence = ReferenceSentence(report);

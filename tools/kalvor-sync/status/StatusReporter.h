@@ -49,7 +49,7 @@ public:
     void WaitingForClock(const platform::ClockSyncState& clock, const std::string& because);
 
     // How the time reference is now: kept for the files, which are written when its state changes
-    // (and the log told) and otherwise once a minute at most; its clock notice is told once, as
+    // (and the log told) and otherwise once a minute at most; a failure of it is told once, as
     // a warning. Cheap: call it whenever the loop wakes.
     void ReferenceNow(const reference::ReferenceReport& report);
 
